@@ -1,0 +1,161 @@
+/*
+ * Vexal: memory-leak tracking for C programs.
+ *
+ * Call the Vexal wrappers instead of the C library's memory functions (or
+ * include <VexalTrack.h> to have that done by macros). Every wrapper takes the
+ * usual arguments followed by the call site's file name and line. The library
+ * performs the real operation and, while tracking is on, keeps one record per
+ * live block, counts calls and still-allocated bytes per memory function and,
+ * when logging is on, writes one line per call to its output stream.
+ *
+ * Compiles as C11 and as C++.
+ */
+#ifndef VEXAL_H
+#define VEXAL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#  if defined(VEXAL_BUILDING)
+#    define VEXAL_API __declspec(dllexport)
+#  elif defined(VEXAL_STATIC)
+#    define VEXAL_API
+#  else
+#    define VEXAL_API __declspec(dllimport)
+#  endif
+#else
+#  define VEXAL_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The number of a memory function. Used by the counters, the log, the monitor
+ * protocol and AllocationRecord.type. 0 to 11 are allocation kinds, 12 to 15
+ * release kinds. */
+typedef enum MemoryAccessType {
+    VXL_MALLOC = 0,
+    VXL_CALLOC = 1,
+    VXL_REALLOC = 2,
+    VXL_STRDUP = 3,
+    VXL_WCSDUP = 4,
+    VXL_MBSDUP = 5,
+    VXL_GLOBALALLOC = 6,
+    VXL_LOCALALLOC = 7,
+    VXL_HEAPALLOC = 8,
+    VXL_HEAPREALLOC = 9,
+    VXL_VALLOC = 10,
+    VXL_MEMALIGN = 11,
+    VXL_FREE = 12,
+    VXL_GLOBALFREE = 13,
+    VXL_LOCALFREE = 14,
+    VXL_HEAPFREE = 15
+} MemoryAccessType;
+
+/* One live tracked block. The layout is public: VexalGetListEntry hands out
+ * pointers to the library's own records. Read them, never change or free them. */
+typedef struct AllocationRecord {
+    void *address;       /* the block as the platform returned it */
+    uint32_t size;       /* bytes recorded for the block */
+#if defined(_WIN32)
+    void *heap;          /* heap handle of VexalHeapAlloc/VexalHeapReAlloc blocks */
+#endif
+    int32_t line;        /* call site line */
+    const char *file;    /* library-owned copy of the call site file name */
+    int32_t type;        /* MemoryAccessType of the allocating call (0 to 11) */
+    uint32_t threadId;   /* allocating thread (low 32 bits on POSIX) */
+    uint64_t index;      /* running number; the first record after VexalInit is 0 */
+} AllocationRecord;
+
+/* --- lifecycle ----------------------------------------------------------- */
+
+/* Starts the library. on/log switch tracking and per-call logging.
+ * outputPath names the output file (truncated); null means standard output,
+ * and a file that cannot be opened falls back to standard output.
+ * port: 0 serves a monitor on 5913, 1 or more on that port, negative on none.
+ * Call once before any other function. */
+VEXAL_API void VexalInit(int on, int log, const char *outputPath, int port);
+
+/* Ends tracking: discards every record, closes the output file (never
+ * standard output). Only VexalInit may be called afterwards. */
+VEXAL_API void VexalFinish(void);
+
+/* Switches tracking and logging at any time; records made earlier stay. */
+VEXAL_API void VexalSet(int on, int log);
+
+/* Writes the library's version (1.1) to *a and *b; both must be non-null. */
+VEXAL_API void VexalVersion(int *a, int *b);
+
+/* --- tracked wrappers: the usual result, or null on failure -------------- */
+
+/* malloc(size). */
+VEXAL_API void *VexalMalloc(size_t size, const char *file, int line);
+
+/* calloc(count, size); records count * size bytes. */
+VEXAL_API void *VexalCalloc(size_t count, size_t size, const char *file, int line);
+
+/* realloc(ptr, size); `ignored` is accepted and not read. A size of 0 frees
+ * ptr and returns null. A failed call (null for a non-zero size) keeps ptr
+ * and its record. */
+VEXAL_API void *VexalRealloc(void *ptr, int ignored, size_t size, const char *file, int line);
+
+/* strdup(src); records strlen(src) + 1 bytes. src must not be null. */
+VEXAL_API char *VexalStrdup(const char *src, const char *file, int line);
+
+#if !defined(_WIN32)
+/* valloc(size): a page-aligned block. */
+VEXAL_API void *VexalValloc(size_t size, const char *file, int line);
+
+/* memalign(alignment, size). */
+VEXAL_API void *VexalMemalign(size_t alignment, size_t size, const char *file, int line);
+#endif
+
+/* free(ptr). With tracking on, a null ptr frees nothing and is counted as a
+ * failed free; a ptr without record is still freed and counted as such. */
+VEXAL_API void VexalFree(void *ptr, const char *file, int line);
+
+/* --- reports ------------------------------------------------------------- */
+
+#if defined(_WIN32)
+typedef unsigned long VexalReportResult; /* result of the last wait for a monitor */
+#else
+typedef void VexalReportResult;
+#endif
+
+/* Prints the counters per memory function, headed by the call site. With a
+ * monitor connected nothing is printed: the monitor is told and the call
+ * waits (at most twice 10 s) until it has fetched the data. */
+VEXAL_API VexalReportResult VexalShowStatus(const char *file, int line);
+
+/* Prints one line per live record, oldest first; with a monitor connected,
+ * behaves as VexalShowStatus does. */
+VEXAL_API VexalReportResult VexalShowList(const char *file, int line);
+
+/* --- selective freeing and queries --------------------------------------- */
+
+/* Frees every live block whose record passes all filters and returns the sum
+ * of their recorded sizes. A null or empty file, a lineMax/sizeMax of 0 or
+ * less, a threadId of 0 and an indexMax of 0 each switch their filter off. */
+VEXAL_API int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin,
+                                 int sizeMax, unsigned threadId, int64_t indexMin,
+                                 int64_t indexMax);
+
+/* Frees every live block; returns the sum of their recorded sizes. */
+VEXAL_API int64_t VexalFreeAll(void);
+
+/* Walks the records, oldest first. Mode 0 takes the library's lock and
+ * returns the first record, 1 the next one, 2 releases the lock (returns
+ * null); any other mode returns the current record. Null past the end.
+ * Between modes 0 and 2 the caller must not call any other Vexal function. */
+VEXAL_API AllocationRecord *VexalGetListEntry(int mode);
+
+/* The index the next record will get. */
+VEXAL_API uint64_t VexalGetIndex(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VEXAL_H */

@@ -1,0 +1,421 @@
+// Tracking core: library state, lifecycle, the wrappers and the two workers
+// (allocate, release) that every wrapper funnels into, and the log line.
+#include "LinkedListInternal.h"
+#include "Platform.h"
+#include "RecordStore.h"
+#include "VexalInternal.h"
+
+#include <cinttypes>
+#include <cstdlib>
+#include <cstring>
+
+namespace vexal {
+
+const char *const methodNames[kMemoryTypes] = {
+    "malloc",      "calloc",     "realloc",   "strdup",     "wcsdup",      "mbsdup",
+    "GlobalAlloc", "LocalAlloc", "HeapAlloc", "HeapReAlloc", "valloc",     "memalign",
+    "free",        "GlobalFree", "LocalFree", "HeapFree"};
+
+std::atomic<int> vxlOn{0};
+std::atomic<int> vxlLog{0};
+Output os;
+GlobalLock mutGlobalData;
+
+CountRow counts[kCountRows];
+std::atomic<std::uint64_t> globalIndex{0};
+std::int64_t internalUse = 0;
+std::int64_t freeFailed = 0;
+std::int64_t addressNotStored = 0;
+Link *startAnchor = nullptr;
+Link *stopAnchor = nullptr;
+
+int portNumber = 0;
+std::atomic<int> clientHasEnabledGlobalMutex{0};
+std::atomic<int> goOnSending{0};
+
+namespace {
+
+NodePool nodePool;
+AddressIndex addressIndex;
+NameTable fileNames;
+
+constexpr std::int64_t kBytesPerRecordBase =
+    static_cast<std::int64_t>(sizeof(AllocationRecord) + sizeof(Link) + 1);
+
+constexpr const char *kNoteNotMonitored = " (the pointer was not monitored by Vexal)";
+constexpr const char *kNoteSizeZero = " (the size equals zero, why the original data was freed)";
+constexpr const char *kNoteFailed = " FAILED!!!";
+constexpr const char *kNoteNullFree = " FAILED, memory perhaps already freed!!!";
+constexpr const char *kNoteNotRegistered = " (the pointer was not registered by Vexal)";
+
+constexpr const char *ownSourceName()
+{
+    const char *name = __FILE__;
+    for (const char *p = __FILE__; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    }
+    return name;
+}
+
+void logIllegalSwitch(int value, int sourceLine)
+{
+    os.write([&](std::FILE *out) {
+        std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value,
+                     ownSourceName(), sourceLine);
+    });
+}
+
+struct AllocationRequest {
+    int type;
+    int line;
+    const char *file;
+    std::size_t count;  // calloc element count, memalign alignment
+    std::size_t size;
+    int ignored;        // VexalRealloc's second argument; never read
+    void *oldPtr;
+    const char *source;
+};
+
+// The size a record keeps for a request; records hold 32 bits.
+std::uint32_t recordedSize(const AllocationRequest &rq)
+{
+    switch (rq.type) {
+    case VXL_CALLOC:
+        return static_cast<std::uint32_t>(rq.count * rq.size);
+    case VXL_STRDUP:
+        return static_cast<std::uint32_t>(std::strlen(rq.source) + 1);
+    default:
+        return static_cast<std::uint32_t>(rq.size);
+    }
+}
+
+// Makes and appends a record. A record that cannot be made (out of memory
+// for bookkeeping) is simply not made: the block stays the application's,
+// untracked. Returns false then.
+bool addLink(void *address, std::uint32_t size, int line, const char *file, int type)
+{
+    RecordNode *node = nodePool.acquire();
+    if (node == nullptr)
+        return false;
+    NameEntry *name = fileNames.acquire(file != nullptr ? file : "");
+    if (name == nullptr) {
+        nodePool.release(node);
+        return false;
+    }
+    AllocationRecord &rec = node->record;
+    rec.address = address;
+    rec.size = size;
+    rec.line = line;
+    rec.file = NameTable::text(name);
+    rec.type = type;
+    rec.threadId = currentThreadId();
+    rec.index = globalIndex.load(std::memory_order_relaxed);
+    node->name = name;
+    node->link.datum = reinterpret_cast<intptr_t>(&rec);
+    if (!addressIndex.insert(node)) {
+        fileNames.release(name);
+        nodePool.release(node);
+        return false;
+    }
+    globalIndex.store(rec.index + 1, std::memory_order_relaxed);
+    internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
+    list::insert(stopAnchor, 0, &node->link);
+    return true;
+}
+
+// Drops a record that is no longer in the address index.
+void dropDetached(RecordNode *node)
+{
+    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->name));
+    list::unlink(&node->link);
+    fileNames.release(node->name);
+    nodePool.release(node);
+}
+
+void removeLink(Link *link)
+{
+    RecordNode *node = nodeOf(link);
+    addressIndex.erase(node);
+    dropDetached(node);
+}
+
+void *allocate(AllocationRequest &rq)
+{
+    const bool tracking = vxlOn.load(std::memory_order_relaxed) != 0;
+    const bool isRealloc = rq.type == VXL_REALLOC;
+    const std::uint32_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
+
+    // The old block's record is taken out of the index before the platform
+    // call frees the block: otherwise another thread could be handed the
+    // same address in between, and its new record would be the one dropped.
+    RecordNode *oldNode = nullptr;
+    if (isRealloc && tracking) {
+        LockGuard guard(mutGlobalData);
+        if (stopAnchor != nullptr && rq.oldPtr != nullptr) {
+            Link *old = getLink(rq.oldPtr);
+            if (old != nullptr) {
+                oldNode = nodeOf(old);
+                addressIndex.erase(oldNode);
+            }
+        }
+    }
+
+    void *result = nullptr;
+    switch (rq.type) {
+    case VXL_MALLOC: result = platform::allocMalloc(rq.size); break;
+    case VXL_CALLOC: result = platform::allocCalloc(rq.count, rq.size); break;
+    case VXL_REALLOC: result = platform::allocRealloc(rq.oldPtr, rq.size); break;
+    case VXL_STRDUP: result = rq.source != nullptr ? platform::allocStrdup(rq.source) : nullptr; break;
+#if !defined(_WIN32)
+    case VXL_VALLOC: result = platform::allocValloc(rq.size); break;
+    case VXL_MEMALIGN: result = platform::allocMemalign(rq.count, rq.size); break;
+#endif
+    default:
+        logIllegalSwitch(rq.type, __LINE__);
+        return nullptr;
+    }
+
+    const bool freedBySizeZero = isRealloc && rq.size == 0;
+    if (freedBySizeZero && result != nullptr) {
+        // Some platforms hand out a minimal block for realloc(p, 0); the
+        // contract is "old block freed, null returned", so give it back.
+        platform::releaseFree(result);
+        result = nullptr;
+    }
+
+    if (result == nullptr && !freedBySizeZero) {
+        if (oldNode != nullptr) {
+            // A failed realloc leaves the old block, so its record returns.
+            LockGuard guard(mutGlobalData);
+            addressIndex.insert(oldNode);
+        }
+        if (!tracking)
+            return nullptr;
+        logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type,
+                static_cast<int>(size), nullptr, currentThreadId(),
+                globalIndex.load(std::memory_order_relaxed));
+        return nullptr;
+    }
+    if (!tracking)
+        return result;
+
+    const char *note = "";
+    std::uint64_t indexAfter;
+    {
+        LockGuard guard(mutGlobalData);
+        if (stopAnchor == nullptr)  // called after VexalFinish: nothing to record into
+            return result;
+        if (isRealloc) {
+            if (oldNode != nullptr) {
+                counts[oldNode->record.type].stillAllocated -= oldNode->record.size;
+                dropDetached(oldNode);
+            } else {
+                note = kNoteNotMonitored;
+            }
+        }
+        if (freedBySizeZero) {
+            note = kNoteSizeZero;
+            indexAfter = globalIndex.load(std::memory_order_relaxed);
+        } else {
+            if (addLink(result, size, rq.line, rq.file, rq.type)) {
+                counts[rq.type].calls += 1;
+                counts[rq.type].stillAllocated += size;
+            }
+            indexAfter = globalIndex.load(std::memory_order_relaxed);
+        }
+    }
+    logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<int>(size), result,
+            currentThreadId(), indexAfter);
+    return result;
+}
+
+// The release kind matching an allocation kind, or -1 for a kind this build
+// does not know.
+int releaseKindOf(int allocationKind)
+{
+    return allocationKind >= VXL_MALLOC && allocationKind <= VXL_MEMALIGN ? platform::releaseKindOf(allocationKind)
+                                                                         : -1;
+}
+
+int typeNameIndexCheck(int type) { return type >= 0 && type < kMemoryTypes ? type : -1; }
+
+} // namespace
+
+std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
+
+Link *getLink(const void *address)
+{
+    RecordNode *node = addressIndex.find(address);
+    return node != nullptr ? &node->link : nullptr;
+}
+
+void *release(const ReleaseRequest &rq)
+{
+    AllocationRecord *rec = rq.link != nullptr ? recordOf(rq.link) : nullptr;
+    const int kind = rec != nullptr ? rec->type : rq.defaultType;
+    const int releaseKind = releaseKindOf(kind);
+    if (releaseKind < 0) {
+        logIllegalSwitch(kind, __LINE__);
+        return nullptr;
+    }
+    if (rq.ptr == nullptr) {
+        const int head = typeNameIndexCheck(rq.defaultType);
+        logInfo(head >= 0 ? methodNames[head] : "", kNoteNullFree, rq.file, rq.line, rq.defaultType, -1,
+                nullptr, currentThreadId(), globalIndex.load(std::memory_order_relaxed));
+        ++freeFailed;
+        return nullptr;
+    }
+    void *result = platform::releaseBlock(releaseKind, rq.ptr);
+    if (rec == nullptr) {
+        logInfo(methodNames[releaseKind], kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, rq.ptr,
+                currentThreadId(), globalIndex.load(std::memory_order_relaxed));
+        ++addressNotStored;
+        return result;
+    }
+    counts[rec->type].stillAllocated -= rec->size;
+    logInfo(methodNames[releaseKind], "", rq.file, rq.line, rec->type, static_cast<int>(rec->size), rec->address,
+            rec->threadId, rec->index);
+    removeLink(rq.link);
+    return result;
+}
+
+void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
+                  int size, const void *address, std::uint32_t threadId, std::uint64_t index)
+{
+    if (prefix[0] != '\0')
+        std::fprintf(out, "%s%s: ", prefix, suffix);
+    std::fprintf(out, "%s : %d, %s, %dB, %d, #%lld, (%p)\n", file != nullptr ? file : "", line,
+                 platform::logTypeName(type), size, static_cast<int>(threadId), static_cast<long long>(index),
+                 address);
+}
+
+void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type, int size,
+             const void *address, std::uint32_t threadId, std::uint64_t index)
+{
+    if (prefix[0] != '\0' && vxlLog.load(std::memory_order_relaxed) == 0)
+        return;
+    os.write([&](std::FILE *out) {
+        writeLogLine(out, prefix, suffix, file, line, type, size, address, threadId, index);
+    });
+}
+
+} // namespace vexal
+
+using namespace vexal;
+
+extern "C" {
+
+void VexalInit(int on, int log, const char *outputPath, int port)
+{
+    if (!os.open(outputPath)) {
+        os.write([&](std::FILE *out) {
+            std::fprintf(out, "Sorry, but the output file '%s' could not be opened!\n", outputPath);
+            std::fprintf(out, "Instead, 'stdout' will be used as output stream.\n");
+        });
+    }
+    if (port >= 1)
+        portNumber = port;
+    else if (port == 0)
+        portNumber = kDefaultPort;
+    clientHasEnabledGlobalMutex.store(0);
+
+    mutGlobalData.lock();
+    VexalSet(on, log);
+    LinkedListInit(&startAnchor, &stopAnchor);
+    freeFailed = 0;
+    addressNotStored = 0;
+    internalUse = 2 * static_cast<std::int64_t>(sizeof(Link));
+    for (CountRow &row : counts)
+        row = CountRow{0, 0};
+    globalIndex.store(0, std::memory_order_relaxed);
+    mutGlobalData.unlock();
+
+}
+
+void VexalFinish(void)
+{
+    mutGlobalData.lock();
+    if (startAnchor != nullptr) {
+        // Records live in the pool, not in list-allocated links: detach them
+        // so that the list frees only its anchors.
+        list::detachAll(startAnchor, stopAnchor);
+        LinkedListFinish(&startAnchor, &stopAnchor);
+        internalUse -= 2 * static_cast<std::int64_t>(sizeof(Link));
+    }
+    startAnchor = nullptr;
+    stopAnchor = nullptr;
+    addressIndex.clear();
+    nodePool.clear();
+    fileNames.clear();
+    mutGlobalData.unlock();
+    os.close();
+}
+
+void VexalSet(int on, int log)
+{
+    vxlOn.store(on, std::memory_order_relaxed);
+    vxlLog.store(log, std::memory_order_relaxed);
+}
+
+void VexalVersion(int *a, int *b)
+{
+    if (a != nullptr)
+        *a = 1;
+    if (b != nullptr)
+        *b = 1;
+}
+
+void *VexalMalloc(size_t size, const char *file, int line)
+{
+    AllocationRequest rq{VXL_MALLOC, line, file, 0, size, 0, nullptr, nullptr};
+    return allocate(rq);
+}
+
+void *VexalCalloc(size_t count, size_t size, const char *file, int line)
+{
+    AllocationRequest rq{VXL_CALLOC, line, file, count, size, 0, nullptr, nullptr};
+    return allocate(rq);
+}
+
+void *VexalRealloc(void *ptr, int ignored, size_t size, const char *file, int line)
+{
+    AllocationRequest rq{VXL_REALLOC, line, file, 0, size, ignored, ptr, nullptr};
+    return allocate(rq);
+}
+
+char *VexalStrdup(const char *src, const char *file, int line)
+{
+    AllocationRequest rq{VXL_STRDUP, line, file, 0, 0, 0, nullptr, src};
+    return static_cast<char *>(allocate(rq));
+}
+
+#if !defined(_WIN32)
+void *VexalValloc(size_t size, const char *file, int line)
+{
+    AllocationRequest rq{VXL_VALLOC, line, file, 0, size, 0, nullptr, nullptr};
+    return allocate(rq);
+}
+
+void *VexalMemalign(size_t alignment, size_t size, const char *file, int line)
+{
+    AllocationRequest rq{VXL_MEMALIGN, line, file, alignment, size, 0, nullptr, nullptr};
+    return allocate(rq);
+}
+#endif
+
+void VexalFree(void *ptr, const char *file, int line)
+{
+    if (vxlOn.load(std::memory_order_relaxed) == 0) {
+        platform::releaseFree(ptr);
+        return;
+    }
+    LockGuard guard(mutGlobalData);
+    if (stopAnchor == nullptr) {  // after VexalFinish: no records left to consult
+        platform::releaseFree(ptr);
+        return;
+    }
+    release(ReleaseRequest{getLink(ptr), VXL_MALLOC, line, file, ptr});
+}
+
+} // extern "C"

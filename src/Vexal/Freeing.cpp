@@ -1,0 +1,111 @@
+// Selective freeing and the application's own walk over the records.
+#include "VexalInternal.h"
+
+#include <cstring>
+
+namespace vexal {
+namespace {
+
+// Cursor of VexalGetListEntry (guarded by the global lock) and the thread
+// whose walk holds that lock.
+constexpr std::uint32_t kNoWalker = 0;
+Link *listCursor = nullptr;
+std::atomic<std::uint32_t> walker{kNoWalker};
+
+struct Filter {
+    const char *file;
+    int lineMin, lineMax;
+    int sizeMin, sizeMax;
+    unsigned threadId;
+    std::int64_t indexMin, indexMax;
+
+    bool passes(const AllocationRecord &rec) const
+    {
+        // An upper bound of 0 (or less) switches a range filter off.
+        if (file != nullptr && file[0] != '\0' && std::strcmp(file, rec.file) != 0)
+            return false;
+        if (lineMax > 0 && (rec.line < lineMin || rec.line > lineMax))
+            return false;
+        const auto size = static_cast<std::int32_t>(rec.size);
+        if (sizeMax > 0 && (size < sizeMin || size > sizeMax))
+            return false;
+        if (threadId != 0 && threadId != rec.threadId)
+            return false;
+        if (indexMax != 0 && (rec.index < static_cast<std::uint64_t>(indexMin) ||
+                              rec.index > static_cast<std::uint64_t>(indexMax)))
+            return false;
+        return true;
+    }
+};
+
+} // namespace
+} // namespace vexal
+
+using namespace vexal;
+
+extern "C" {
+
+// Frees and removes whatever the tracking switch says: a block freed without
+// its record would leave a record of a dead block behind.
+int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin, int sizeMax, unsigned threadId,
+                       int64_t indexMin, int64_t indexMax)
+{
+    const Filter filter{file, lineMin, lineMax, sizeMin, sizeMax, threadId, indexMin, indexMax};
+    std::int64_t sum = 0;
+    LockGuard guard(mutGlobalData);
+    if (stopAnchor == nullptr)
+        return 0;
+    for (Link *link = LinkedListGetLast(stopAnchor); link != nullptr;) {
+        Link *before = LinkedListGetPrev(link);
+        const AllocationRecord &rec = *recordOf(link);
+        if (filter.passes(rec)) {
+            sum += rec.size;
+            release(ReleaseRequest{link, rec.type, rec.line, rec.file, rec.address});
+        }
+        link = before;
+    }
+    return sum;
+}
+
+int64_t VexalFreeAll(void) { return VexalFreeThese("", 0, 0, 0, 0, 0, 0, 0); }
+
+AllocationRecord *VexalGetListEntry(int mode)
+{
+    const std::uint32_t self = currentThreadId();
+    const bool walking = walker.load(std::memory_order_relaxed) == self;
+    switch (mode) {
+    case 0:
+        // A second mode 0 from the walking thread restarts the walk instead
+        // of deadlocking on the lock it already holds.
+        if (!walking) {
+            mutGlobalData.lock();
+            walker.store(self, std::memory_order_relaxed);
+        }
+        listCursor = stopAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
+        break;
+    case 1:
+        if (!walking)
+            return nullptr;  // outside a walk the list may change under the cursor
+        listCursor = LinkedListGetNext(listCursor);
+        break;
+    case 2:
+        if (walking) {
+            walker.store(kNoWalker, std::memory_order_relaxed);
+            mutGlobalData.unlock();
+        }
+        return nullptr;
+    default:
+        if (!walking)
+            return nullptr;
+        break;
+    }
+    return listCursor != nullptr ? recordOf(listCursor) : nullptr;
+}
+
+uint64_t VexalGetIndex(void)
+{
+    LockGuard guard(mutGlobalData);
+    return globalIndex.load(std::memory_order_relaxed);
+}
+
+} // extern "C"

@@ -1,0 +1,10 @@
+// The seam between the tracking core and the host: the real memory
+// functions, which release function frees which kind, the log line's type
+// names and the thread id. One implementation per build.
+#pragma once
+
+#if defined(_WIN32)
+#include "PlatformWindows.h"
+#else
+#include "PlatformPosix.h"
+#endif

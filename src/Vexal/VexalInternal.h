@@ -1,0 +1,78 @@
+// State and workers shared by the library's source files. Everything here is
+// one instance per process. Unless marked otherwise, a variable is read and
+// written only while mutGlobalData is held.
+#pragma once
+
+#include "GlobalLock.h"
+#include "LinkedList.h"
+#include "Output.h"
+#include "Vexal.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+
+namespace vexal {
+
+inline constexpr int kDefaultPort = 5913;
+inline constexpr int kMemoryTypes = 16;  // MemoryAccessType values 0 to 15
+inline constexpr int kCountRows = 13;    // allocation kinds 0 to 11, and "free"
+
+struct CountRow {
+    std::int64_t calls;
+    std::int64_t stillAllocated;
+};
+
+extern const char *const methodNames[kMemoryTypes];
+
+// Switches: written by VexalInit/VexalSet, read by every wrapper without the lock.
+extern std::atomic<int> vxlOn;
+extern std::atomic<int> vxlLog;
+
+extern Output os;
+extern GlobalLock mutGlobalData;
+
+extern CountRow counts[kCountRows];
+extern std::atomic<std::uint64_t> globalIndex;  // written under the lock, read by failure lines without it
+extern std::int64_t internalUse;
+extern std::int64_t freeFailed;
+extern std::int64_t addressNotStored;
+extern Link *startAnchor;  // null outside VexalInit .. VexalFinish
+extern Link *stopAnchor;
+
+// Monitor connection state shared with the communication threads.
+extern int portNumber;
+extern std::atomic<int> clientHasEnabledGlobalMutex;
+extern std::atomic<int> goOnSending;
+
+struct ReleaseRequest {
+    Link *link;         // the block's record, or null
+    int defaultType;    // kind assumed for a pointer without record
+    int line;
+    const char *file;
+    void *ptr;
+};
+
+// Frees one block and drops its record; counts and logs. Lock held.
+void *release(const ReleaseRequest &request);
+
+// Newest record link whose block is `address`, or null. Lock held.
+Link *getLink(const void *address);
+
+inline AllocationRecord *recordOf(Link *link)
+{
+    return reinterpret_cast<AllocationRecord *>(link->datum);
+}
+
+// Formats one log line onto `out` (the caller holds the output stream).
+void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
+                  int size, const void *address, std::uint32_t threadId, std::uint64_t index);
+
+// One per-call or list line. With an empty prefix it is written whatever
+// vxlLog says.
+void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
+             int size, const void *address, std::uint32_t threadId, std::uint64_t index);
+
+std::uint32_t currentThreadId() noexcept;
+
+} // namespace vexal
