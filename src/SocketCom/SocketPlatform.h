@@ -1,0 +1,29 @@
+// The seam between the socket module and the host's socket interface. The
+// module's code is the same on every host; only the header included here
+// differs. Each implementation provides, in namespace
+// vexal::socketcom::platform:
+//
+//   Handle, kNoSocket         socket handle type and its "none" value
+//   Address                   an IPv4 socket address
+//   kListenBacklog            backlog for listen
+//   startNetworking(started)  start the host's socket library: 0, or the
+//                             setup codes 1 / 2; `started` says whether
+//                             stopNetworking must be called later
+//   stopNetworking()          false when the cleanup failed
+//   makeAddress(port, bytes)  IPv4 address from the low 16 bits of port and
+//                             four address bytes in text order
+//   createStreamSocket()      an IPv4 TCP socket, or kNoSocket
+//   bindTo, listenOn, acceptFrom, connectTo, closeHandle
+//   setNoDelay(handle)        switch off small-segment coalescing
+//   sendSome, receiveSome     one send / receive; negative on failure
+//   lastError(), errorText(n) the thread's last error number and its text
+#pragma once
+
+#if defined(_WIN32)
+// Winsock side: startNetworking runs WSAStartup for 2.2 (codes 1 and 2),
+// stopNetworking WSACleanup, lastError WSAGetLastError, errorText
+// winsockErrorText, kListenBacklog SOMAXCONN.
+#error "The Winsock implementation of the socket seam is not written yet"
+#else
+#include "SocketPlatformPosix.h"
+#endif

@@ -1,0 +1,148 @@
+// BSD sockets. Small deviations from plain calls, all to keep a tracked
+// application healthy: sockets are close-on-exec (a child process must not
+// keep the port), sends never raise SIGPIPE (a vanished monitor must not kill
+// the application), and a call interrupted by a signal before it moved any
+// data is repeated instead of breaking the connection.
+#pragma once
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace vexal::socketcom::platform {
+
+using Handle = int;
+inline constexpr Handle kNoSocket = -1;
+using Address = sockaddr_in;
+inline constexpr int kListenBacklog = 5;
+
+// Both roles pass an address length of 16 bytes.
+static_assert(sizeof(Address) == 16);
+
+inline int startNetworking(bool &started)
+{
+    started = false;
+    return 0;
+}
+
+inline bool stopNetworking() { return true; }
+
+inline Address makeAddress(int port, const unsigned char bytes[4])
+{
+    Address address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<unsigned short>(port & 0xFFFF));
+    std::memcpy(&address.sin_addr, bytes, 4);
+    return address;
+}
+
+inline Handle createStreamSocket()
+{
+#if defined(SOCK_CLOEXEC)
+    Handle handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#else
+    Handle handle = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (handle >= 0)
+        ::fcntl(handle, F_SETFD, FD_CLOEXEC);
+#endif
+#if defined(SO_NOSIGPIPE)
+    if (handle >= 0) {
+        int on = 1;
+        ::setsockopt(handle, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+    }
+#endif
+    return handle;
+}
+
+inline bool bindTo(Handle handle, const Address &address)
+{
+    return ::bind(handle, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+}
+
+inline bool listenOn(Handle handle) { return ::listen(handle, kListenBacklog) == 0; }
+
+inline Handle acceptFrom(Handle listening, Address &peer)
+{
+    for (;;) {
+        socklen_t length = sizeof peer;
+#if defined(SOCK_CLOEXEC) && defined(__linux__)
+        Handle handle = ::accept4(listening, reinterpret_cast<sockaddr *>(&peer), &length, SOCK_CLOEXEC);
+#else
+        Handle handle = ::accept(listening, reinterpret_cast<sockaddr *>(&peer), &length);
+        if (handle >= 0)
+            ::fcntl(handle, F_SETFD, FD_CLOEXEC);
+#endif
+        if (handle >= 0 || errno != EINTR)
+            return handle < 0 ? kNoSocket : handle;
+    }
+}
+
+// Not repeated on EINTR: the connection attempt goes on in the background and
+// a second connect would fail anyway.
+inline bool connectTo(Handle handle, const Address &address)
+{
+    return ::connect(handle, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+}
+
+// Replies are a few hundred bytes and each side waits for the other's answer,
+// so Nagle's delay would only add latency. A failure costs speed, not
+// correctness, and is ignored.
+inline void setNoDelay(Handle handle)
+{
+    int on = 1;
+    ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+inline long sendSome(Handle handle, const char *bytes, int length)
+{
+#if defined(MSG_NOSIGNAL)
+    constexpr int flags = MSG_NOSIGNAL;
+#else
+    constexpr int flags = 0;
+#endif
+    for (;;) {
+        ssize_t sent = ::send(handle, bytes, static_cast<size_t>(length), flags);
+        if (sent >= 0 || errno != EINTR)
+            return static_cast<long>(sent);
+    }
+}
+
+inline long receiveSome(Handle handle, char *destination, int capacity)
+{
+    for (;;) {
+        ssize_t received = ::recv(handle, destination, static_cast<size_t>(capacity), 0);
+        if (received >= 0 || errno != EINTR)
+            return static_cast<long>(received);
+    }
+}
+
+inline bool closeHandle(Handle handle) { return ::close(handle) == 0; }
+
+inline int lastError() { return errno; }
+
+namespace detail {
+// strerror_r comes in two flavours; overloading on its result picks the one
+// the C library has.
+inline const char *chosenText(int result, const char *buffer)
+{
+    return result == 0 ? buffer : "Unknown error";
+}
+inline const char *chosenText(const char *text, const char *) { return text; }
+} // namespace detail
+
+// strerror itself may share one buffer between threads.
+inline const char *errorText(int number)
+{
+    thread_local char buffer[256];
+    buffer[0] = '\0';
+    return detail::chosenText(::strerror_r(number, buffer, sizeof buffer), buffer);
+}
+
+} // namespace vexal::socketcom::platform
