@@ -6,11 +6,11 @@
 namespace vexal {
 namespace {
 
-// Cursor of VexalGetListEntry (guarded by the global lock) and the thread
-// whose walk holds that lock.
-constexpr std::uint32_t kNoWalker = 0;
+// Cursor of VexalGetListEntry (guarded by the global lock), and whether the
+// calling thread's walk holds that lock. Kept per thread rather than as a
+// thread id: 32-bit ids of two threads can coincide.
 Link *listCursor = nullptr;
-std::atomic<std::uint32_t> walker{kNoWalker};
+thread_local bool walking = false;
 
 struct Filter {
     const char *file;
@@ -71,15 +71,13 @@ int64_t VexalFreeAll(void) { return VexalFreeThese("", 0, 0, 0, 0, 0, 0, 0); }
 
 AllocationRecord *VexalGetListEntry(int mode)
 {
-    const std::uint32_t self = currentThreadId();
-    const bool walking = walker.load(std::memory_order_relaxed) == self;
     switch (mode) {
     case 0:
         // A second mode 0 from the walking thread restarts the walk instead
         // of deadlocking on the lock it already holds.
         if (!walking) {
             mutGlobalData.lock();
-            walker.store(self, std::memory_order_relaxed);
+            walking = true;
         }
         listCursor = stopAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
         break;
@@ -90,7 +88,7 @@ AllocationRecord *VexalGetListEntry(int mode)
         break;
     case 2:
         if (walking) {
-            walker.store(kNoWalker, std::memory_order_relaxed);
+            walking = false;
             mutGlobalData.unlock();
         }
         return nullptr;

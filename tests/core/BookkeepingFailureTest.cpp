@@ -1,0 +1,293 @@
+// The library's own bookkeeping allocations failing one at a time. This
+// program is linked with malloc and calloc wrapped, so that any single call
+// the library makes can be made to fail. Whatever fails, nothing may crash,
+// the application's blocks stay usable and freeable, and the records, the
+// counters and the internal use must agree with each other.
+#include "VexalTestSupport.h"
+
+#include <map>
+#include <regex>
+
+using namespace vxltest;
+
+extern "C" void *__real_malloc(size_t size);
+extern "C" void *__real_calloc(size_t count, size_t size);
+
+namespace {
+
+// 0: off. n > 0: the n-th wrapped call from now fails.
+std::atomic<long> failAt{0};
+std::atomic<bool> failed{false};
+
+bool failThisCall() {
+    long n = failAt.load();
+    while (n > 0) {
+        if (failAt.compare_exchange_weak(n, n - 1)) {
+            if (n == 1) {
+                failed = true;
+                return true;
+            }
+            return false;
+        }
+    }
+    return false;
+}
+
+void arm(long n) {
+    failed = false;
+    failAt = n;
+}
+
+// True when the armed call was reached.
+bool disarm() {
+    failAt = 0;
+    return failed.load();
+}
+
+}  // namespace
+
+extern "C" void *__wrap_malloc(size_t size) { return failThisCall() ? nullptr : __real_malloc(size); }
+extern "C" void *__wrap_calloc(size_t count, size_t size) {
+    return failThisCall() ? nullptr : __real_calloc(count, size);
+}
+
+namespace {
+
+struct Live {
+    int type;
+    uint32_t size;
+    std::string file;
+};
+
+// The totals of the last status report in `text`.
+struct Shown {
+    std::map<std::string, Row> rows;
+    long long internalUse = -1;
+    long long notStored = 0;
+};
+
+// Every status report in `text`, in order.
+std::vector<Shown> statusReports(const std::string &text) {
+    static const char *const title = "Present status of registered memory accesses at:";
+    std::vector<Shown> all;
+    for (size_t from = text.find(title); from != std::string::npos;) {
+        const size_t to = text.find(title, from + 1);
+        const std::string report = text.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        from = to;
+        Shown shown;
+        static const std::regex row("\\| ([a-zA-Z]+) +\\| +(-?[0-9]+) \\| +(-?[0-9]+) \\|");
+        for (std::sregex_iterator it(report.begin(), report.end(), row), end; it != end; ++it) {
+            shown.rows[(*it)[1].str()] = {std::stoll((*it)[2].str()), std::stoll((*it)[3].str())};
+        }
+        std::smatch m;
+        static const std::regex internal("Memory used internally by Vexal: +([0-9]+) B");
+        if (std::regex_search(report, m, internal)) shown.internalUse = std::stoll(m[1].str());
+        static const std::regex notStored("'free' was called ([0-9]+) time");
+        if (std::regex_search(report, m, notStored)) shown.notStored = std::stoll(m[1].str());
+        all.push_back(shown);
+    }
+    return all;
+}
+
+class BookkeepingFailure : public VexalSession {
+protected:
+    // The records must describe exactly blocks the test knows to be live;
+    // returns how many there are.
+    size_t checkRecords() {
+        size_t count = 0;
+        std::map<void *, int> seen;
+        for (AllocationRecord *r = VexalGetListEntry(0); r != nullptr; r = VexalGetListEntry(1)) {
+            ++count;
+            EXPECT_EQ(++seen[r->address], 1) << "two records for one block";
+            const auto found = live.find(r->address);
+            if (found == live.end()) {
+                ADD_FAILURE() << "record of a block that is not live, index " << r->index;
+                continue;
+            }
+            EXPECT_EQ(r->type, found->second.type);
+            EXPECT_EQ(r->size, found->second.size);
+            EXPECT_STREQ(r->file, found->second.file.c_str());
+            recorded[r->address] = found->second;
+        }
+        VexalGetListEntry(2);
+        return count;
+    }
+
+    // Still-allocated bytes and internal use in the report agree with the records.
+    static void checkReportAgainstRecords(const Shown &shown, const std::map<void *, Live> &records) {
+        std::map<std::string, long long> still;
+        long long internal = kAnchorsUse;
+        for (const auto &[address, l] : records) {
+            still[methodName(l.type)] += l.size;
+            internal += recordUse(l.file.c_str());
+        }
+        for (const auto &[name, r] : shown.rows) {
+            if (name != "Summary") {
+                EXPECT_EQ(r.still, still[name]) << name;
+            }
+        }
+        EXPECT_EQ(shown.internalUse, internal);
+    }
+
+    void *track(void *p, int type, uint32_t size, const char *file) {
+        if (p != nullptr) live[p] = {type, size, file};
+        return p;
+    }
+
+    // Frees every block the test holds through the library; the records
+    // found before must all go, and only untracked blocks count as unknown.
+    void freeEverything() {
+        for (const auto &[address, l] : live) VexalFree(address, "end.c", 1);
+        VexalShowStatus("end.c", 2);
+        expectedNotStored += static_cast<long long>(live.size() - recorded.size());
+        live.clear();
+        recorded.clear();
+        EXPECT_EQ(checkRecords(), 0u);
+    }
+
+    std::map<void *, Live> live;
+    std::map<void *, Live> recorded;
+    long long expectedNotStored = 0;
+};
+
+constexpr long kMaxFailurePoints = 2000;
+
+// The loop ended on a run in which nothing failed, after some that did.
+void expectFailurePointsCovered(long lastPoint) {
+    EXPECT_GT(lastPoint, 1);
+    EXPECT_LT(lastPoint, kMaxFailurePoints);
+}
+
+TEST_F(BookkeepingFailure, FirstRecordOfASession) {
+    long k = 1;
+    for (; k < kMaxFailurePoints; ++k) {
+        SCOPED_TRACE(k);
+        start(1, 0);
+        arm(k);
+        void *p = VexalMalloc(32, "first.c", 7);
+        const bool reached = disarm();
+        if (k == 1) {
+            EXPECT_EQ(p, nullptr);  // the block itself could not be had
+        } else {
+            ASSERT_NE(p, nullptr);
+            std::memset(p, 0xab, 32);
+        }
+        track(p, VXL_MALLOC, 32, "first.c");
+        checkRecords();
+        const std::map<void *, Live> records = recorded;
+        VexalShowStatus("s.c", 1);
+        freeEverything();
+        const std::vector<Shown> reports = statusReports(finish());
+        ASSERT_EQ(reports.size(), 2u);
+        checkReportAgainstRecords(reports[0], records);
+        EXPECT_EQ(reports[1].notStored, expectedNotStored);
+        expectedNotStored = 0;
+        if (!reached) break;
+    }
+    expectFailurePointsCovered(k);
+}
+
+TEST_F(BookkeepingFailure, ReallocOfARecordedBlock) {
+    long k = 1;
+    for (; k < kMaxFailurePoints; ++k) {
+        SCOPED_TRACE(k);
+        start(1, 0);
+        void *p = VexalMalloc(32, "old.c", 1);
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 0x11, 32);
+        arm(k);
+        auto *q = static_cast<unsigned char *>(VexalRealloc(p, 0, 100000, "new.c", 2));
+        const bool reached = disarm();
+        ASSERT_NE(q, nullptr);
+        EXPECT_EQ(q[31], 0x11);
+        track(q, VXL_REALLOC, 100000, "new.c");
+        // The old block is gone whatever happened to the new record.
+        checkRecords();
+        const std::map<void *, Live> records = recorded;
+        VexalShowStatus("s.c", 1);
+        freeEverything();
+        const std::vector<Shown> reports = statusReports(finish());
+        ASSERT_EQ(reports.size(), 2u);
+        checkReportAgainstRecords(reports[0], records);
+        EXPECT_EQ(reports[0].rows.at("malloc").still, 0);
+        EXPECT_EQ(reports[1].notStored, expectedNotStored);
+        expectedNotStored = 0;
+        if (!reached) break;
+    }
+    expectFailurePointsCovered(k);
+}
+
+TEST_F(BookkeepingFailure, BusySessionWithManyCallSites) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 300; ++i) files.push_back(format("busy/f%03d.c", i));
+    long k = 1;
+    for (; k < kMaxFailurePoints; ++k) {
+        SCOPED_TRACE(k);
+        start(1, 0);
+        arm(k);
+        // Records come and go under 300 names: the name store fills, sweeps
+        // and the address index grows and shrinks.
+        std::vector<void *> order;
+        for (int i = 0; i < 1200; ++i) {
+            const std::string &file = files[static_cast<size_t>(i * 7) % files.size()];
+            void *p = track(VexalMalloc(24, file.c_str(), i), VXL_MALLOC, 24, file.c_str());
+            if (p != nullptr) order.push_back(p);
+            if (i % 3 != 0 && !order.empty()) {
+                void *q = order[order.size() / 2];
+                order.erase(order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2));
+                const bool wasRecorded = live.count(q) != 0;
+                VexalFree(q, "busy.c", i);
+                if (wasRecorded) live.erase(q);
+            }
+        }
+        const bool reached = disarm();
+        checkRecords();
+        const std::map<void *, Live> records = recorded;
+        VexalShowStatus("s.c", 1);
+        freeEverything();
+        const std::vector<Shown> reports = statusReports(finish());
+        ASSERT_EQ(reports.size(), 2u);
+        checkReportAgainstRecords(reports[0], records);
+        if (!reached) break;
+        // The space of failure points is large: step faster once past the start.
+        if (k > 40) k += 37;
+    }
+    expectFailurePointsCovered(k);
+}
+
+TEST_F(BookkeepingFailure, SessionWhoseListCannotBeMade) {
+    long k = 1;
+    for (; k < kMaxFailurePoints; ++k) {
+        SCOPED_TRACE(k);
+        arm(k);
+        start(1, 0);
+        const bool reached = disarm();
+        void *p = track(VexalMalloc(16, "i.c", 1), VXL_MALLOC, 16, "i.c");
+        ASSERT_NE(p, nullptr);
+        char *s = static_cast<char *>(track(VexalStrdup("text", "i.c", 2), VXL_STRDUP, 5, "i.c"));
+        ASSERT_NE(s, nullptr);
+        EXPECT_STREQ(s, "text");
+        checkRecords();
+        VexalShowList("i.c", 3);
+        VexalShowStatus("i.c", 4);
+        const int64_t sumOfRecorded = [&] {
+            int64_t sum = 0;
+            for (const auto &[address, l] : recorded) sum += l.size;
+            return sum;
+        }();
+        void *untracked1 = recorded.count(p) ? nullptr : p;
+        void *untracked2 = recorded.count(s) ? nullptr : s;
+        EXPECT_EQ(VexalFreeAll(), sumOfRecorded);
+        // What had no record is still the application's to free.
+        if (untracked1 != nullptr) VexalFree(untracked1, "i.c", 5);
+        if (untracked2 != nullptr) VexalFree(untracked2, "i.c", 6);
+        live.clear();
+        recorded.clear();
+        EXPECT_EQ(checkRecords(), 0u);
+        finish();
+        if (!reached) break;
+    }
+    expectFailurePointsCovered(k);
+}
+
+}  // namespace
