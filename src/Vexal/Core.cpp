@@ -1,5 +1,6 @@
 // Tracking core: library state, lifecycle, the wrappers and the two workers
 // (allocate, release) that every wrapper funnels into, and the log line.
+#include "Communication.h"
 #include "LinkedListInternal.h"
 #include "Platform.h"
 #include "RecordStore.h"
@@ -29,7 +30,7 @@ std::int64_t addressNotStored = 0;
 Link *startAnchor = nullptr;
 Link *stopAnchor = nullptr;
 
-int portNumber = 0;
+std::atomic<int> portNumber{0};
 std::atomic<int> clientHasEnabledGlobalMutex{0};
 std::atomic<int> goOnSending{0};
 
@@ -318,7 +319,9 @@ void VexalInit(int on, int log, const char *outputPath, int port)
         portNumber = port;
     else if (port == 0)
         portNumber = kDefaultPort;
-    clientHasEnabledGlobalMutex.store(0);
+    // clientHasEnabledGlobalMutex is left alone: it is 0 at load, and a hold
+    // a monitor still has from an earlier start is given back by its
+    // connection; clearing the flag here would leak that hold for good.
 
     mutGlobalData.lock();
     VexalSet(on, log);
@@ -331,6 +334,14 @@ void VexalInit(int on, int log, const char *outputPath, int port)
     globalIndex.store(0, std::memory_order_relaxed);
     mutGlobalData.unlock();
 
+    if (port < 0)
+        return;
+    if (!comm::launch() && vxlLog.load() != 0) {
+        os.write([](std::FILE *out) {
+            std::fprintf(out, "Could not launch threads needed to communicate ");
+            std::fprintf(out, "with the client!\n");
+        });
+    }
 }
 
 void VexalFinish(void)

@@ -16,6 +16,8 @@ public:
     {
         std::FILE *file = path != nullptr ? std::fopen(path, "w") : nullptr;
         std::lock_guard<std::mutex> guard(mutex_);
+        if (stream_ != nullptr && stream_ != stdout)
+            std::fclose(stream_);  // a stream left open by an earlier start
         stream_ = file != nullptr ? file : stdout;
         return path == nullptr || file != nullptr;
     }

@@ -1,4 +1,6 @@
 // Status and list reports on the library's output stream.
+#include "Communication.h"
+#include "TransferRecord.h"
 #include "VexalInternal.h"
 
 #include <cstdio>
@@ -125,14 +127,20 @@ extern "C" {
 
 VexalReportResult VexalShowStatus(const char *file, int line)
 {
-    LockGuard guard(mutGlobalData);
+    mutGlobalData.lock();
+    if (comm::announceReport(MSG_SHOW_STATUS, file, line))
+        return;  // the monitor fetched it; the lock was given back
     os.write([&](std::FILE *out) { printStatus(out, file != nullptr ? file : "", line); });
+    mutGlobalData.unlock();
 }
 
 VexalReportResult VexalShowList(const char *file, int line)
 {
-    LockGuard guard(mutGlobalData);
+    mutGlobalData.lock();
+    if (comm::announceReport(MSG_SHOW_LIST, file, line))
+        return;
     os.write([&](std::FILE *out) { printList(out, file != nullptr ? file : "", line); });
+    mutGlobalData.unlock();
 }
 
 } // extern "C"

@@ -41,7 +41,7 @@ extern Link *startAnchor;  // null outside VexalInit .. VexalFinish
 extern Link *stopAnchor;
 
 // Monitor connection state shared with the communication threads.
-extern int portNumber;
+extern std::atomic<int> portNumber;  // read by the launch thread before each listen
 extern std::atomic<int> clientHasEnabledGlobalMutex;
 extern std::atomic<int> goOnSending;
 

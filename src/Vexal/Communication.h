@@ -1,0 +1,17 @@
+// The library's side of the monitor connection: a launch thread that listens
+// and, per connection, a sender and a receiver.
+#pragma once
+
+namespace vexal::comm {
+
+// Starts the launch thread unless it already runs (one per process; it reads
+// the port anew before every listen). False when the thread cannot be started.
+bool launch();
+
+// Called with the global lock held. When a monitor is being served, announces
+// a VexalShowStatus (7) or VexalShowList (8) call to it, gives the lock back
+// and waits, bounded, until the monitor has fetched the data; returns true.
+// Otherwise returns false with the lock still held: the caller prints locally.
+bool announceReport(int message, const char *file, int line);
+
+} // namespace vexal::comm
