@@ -41,7 +41,8 @@ private:
 
 // Address -> newest node with that address; older nodes with the same
 // address hang off it. Open addressing with linear probing, so a lookup costs
-// the same with ten or ten million live records.
+// the same with ten or ten million live records. Slots carry the address
+// itself: probing and deleting never touch a (likely cold) node.
 class AddressIndex {
 public:
     RecordNode *find(const void *address) const noexcept;
@@ -50,13 +51,22 @@ public:
     void clear() noexcept;
 
 private:
+    struct Slot {
+        const void *address;
+        RecordNode *node;  // null: the slot is empty
+    };
     static constexpr std::size_t kMinCapacity = 1024;
+    // Grow above 3/4 full, shrink below 1/8: linear probing stays short and
+    // a table never flips between sizes on one insert and erase.
+    static bool tooFull(std::size_t used, std::size_t capacity) { return used * 4 > capacity * 3; }
+    static bool tooEmpty(std::size_t used, std::size_t capacity) { return used * 8 < capacity; }
+
     std::size_t slotOf(const void *address) const noexcept;
     std::size_t probe(const void *address) const noexcept;  // its slot or the empty one ending the run
     bool resize(std::size_t capacity) noexcept;
     void removeSlot(std::size_t slot) noexcept;
 
-    RecordNode **slots_ = nullptr;
+    Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two
     std::size_t used_ = 0;      // distinct addresses
 };
