@@ -187,9 +187,14 @@ void *allocate(AllocationRequest &rq)
 
     if (result == nullptr && !freedBySizeZero) {
         if (oldNode != nullptr) {
-            // A failed realloc leaves the old block, so its record returns.
+            // A failed realloc leaves the old block, so its record returns;
+            // if the index cannot take it back, the block goes untracked
+            // rather than keep a record that no release could find.
             LockGuard guard(mutGlobalData);
-            addressIndex.insert(oldNode);
+            if (!addressIndex.insert(oldNode)) {
+                counts[oldNode->record.type].stillAllocated -= oldNode->record.size;
+                dropDetached(oldNode);
+            }
         }
         if (!tracking)
             return nullptr;
@@ -248,7 +253,9 @@ std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
 Link *getLink(const void *address)
 {
     RecordNode *node = addressIndex.find(address);
-    return node != nullptr ? &node->link : nullptr;
+    if (node == nullptr)
+        return nullptr;
+    return &node->link;
 }
 
 void *release(const ReleaseRequest &rq)
