@@ -1,0 +1,70 @@
+/*
+ * VexalTrack.h: track an existing C program without editing its calls.
+ *
+ * Including this header routes the file's calls of malloc, calloc, realloc,
+ * strdup, free and, outside Windows, valloc and memalign to the Vexal
+ * wrappers, each with the call site's __FILE__ and __LINE__. Either include it
+ * in every file to be tracked, or add it on the compiler's command line:
+ *
+ *     cc -include VexalTrack.h -I<vexal include dir> app.c -lVexal
+ *
+ * The program must still call VexalInit before its first allocation and
+ * VexalFinish at the end (both are declared through <Vexal.h>, included here).
+ *
+ * The macros are function-like: only calls such as `malloc(n)` are rewritten;
+ * `free` used as a function pointer still names the C library's free. Include
+ * the header before any code that calls these functions. The C headers that
+ * declare them are included here first, so including them again later is
+ * harmless. Feature-test macros (_GNU_SOURCE, _POSIX_C_SOURCE) must then be
+ * defined before this header, e.g. with -D on the command line.
+ *
+ * In C++ the header is meant to come after the library headers (<memory>,
+ * GoogleTest, ...), whose inline code may call malloc or free itself, and
+ * `std::malloc(n)` is not accepted once it is included.
+ *
+ * Define VEXAL_NO_TRACK before including it (e.g. -DVEXAL_NO_TRACK) to turn it
+ * into an empty header and build the program untracked.
+ */
+#ifndef VEXAL_TRACK_H
+#define VEXAL_TRACK_H
+
+#if !defined(VEXAL_NO_TRACK)
+
+#include <Vexal.h>
+
+#ifdef __cplusplus
+#  include <cstdlib>
+#  include <cstring>
+#endif
+#include <stdlib.h>
+#include <string.h>
+#if defined(__GLIBC__) || defined(__linux__)
+#  include <malloc.h>
+#elif defined(__has_include)
+#  if __has_include(<malloc.h>)
+#    include <malloc.h>
+#  endif
+#endif
+
+#undef malloc
+#undef calloc
+#undef realloc
+#undef strdup
+#undef free
+
+#define malloc(size) VexalMalloc((size), __FILE__, __LINE__)
+#define calloc(count, size) VexalCalloc((count), (size), __FILE__, __LINE__)
+#define realloc(ptr, size) VexalRealloc((ptr), 0, (size), __FILE__, __LINE__)
+#define strdup(src) VexalStrdup((src), __FILE__, __LINE__)
+#define free(ptr) VexalFree((ptr), __FILE__, __LINE__)
+
+#if !defined(_WIN32)
+#  undef valloc
+#  undef memalign
+#  define valloc(size) VexalValloc((size), __FILE__, __LINE__)
+#  define memalign(alignment, size) VexalMemalign((alignment), (size), __FILE__, __LINE__)
+#endif
+
+#endif /* !VEXAL_NO_TRACK */
+
+#endif /* VEXAL_TRACK_H */

@@ -1,0 +1,114 @@
+// VexalTrack.h from C (track_probe.c, track_optout.c) and from C++ (this file).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include <Vexal.h>
+
+#include "track_probe.h"
+
+// Last, as the header asks of C++ code; the C++ and C headers that follow must
+// still compile.
+#include <VexalTrack.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <string>
+
+namespace {
+
+std::vector<AllocationRecord> liveRecords()
+{
+    std::vector<AllocationRecord> records;
+    records.reserve(16);
+    for (AllocationRecord *r = VexalGetListEntry(0); r != nullptr; r = VexalGetListEntry(1))
+        records.push_back(*r);
+    VexalGetListEntry(2);
+    return records;
+}
+
+class TrackHeader : public ::testing::Test {
+protected:
+    void SetUp() override { VexalInit(1, 0, "/dev/null", -1); }
+    void TearDown() override { VexalFinish(); }
+};
+
+struct Expected {
+    MemoryAccessType type;
+    uint32_t size;
+};
+
+TEST_F(TrackHeader, CRoutesEveryFunctionWithItsCallSite)
+{
+    probe_calls calls{};
+    probe_allocate_all(&calls);
+
+    // realloc took over malloc(5)'s block, so its record is gone.
+    const Expected expected[PROBE_CALLS] = {{VXL_MALLOC, 10}, {VXL_CALLOC, 21},  {VXL_REALLOC, 40},
+                                            {VXL_STRDUP, 6},  {VXL_VALLOC, 100}, {VXL_MEMALIGN, 128}};
+    std::vector<AllocationRecord> records = liveRecords();
+    ASSERT_EQ(records.size(), static_cast<size_t>(PROBE_CALLS));
+    for (int i = 0; i < PROBE_CALLS; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_NE(calls.block[i], nullptr);
+        EXPECT_EQ(records[i].address, calls.block[i]);
+        EXPECT_EQ(records[i].type, expected[i].type);
+        EXPECT_EQ(records[i].size, expected[i].size);
+        EXPECT_EQ(records[i].line, calls.line[i]);
+        EXPECT_STREQ(records[i].file, probe_file());
+    }
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(calls.block[PROBE_MEMALIGN]) % 64, 0u);
+    EXPECT_STREQ(static_cast<const char *>(calls.block[PROBE_STRDUP]), "probe");
+
+    for (void *block : calls.block)
+        probe_free(block);
+    EXPECT_TRUE(liveRecords().empty());
+}
+
+TEST_F(TrackHeader, MacrosLeaveParenthesisedNamesAndFunctionPointersAlone)
+{
+    probe_untracked_round_trip();
+    EXPECT_TRUE(liveRecords().empty());
+    EXPECT_EQ(VexalGetIndex(), 0u);
+}
+
+TEST_F(TrackHeader, OptOutLeavesCallsUntracked)
+{
+    void *block = optout_malloc(32);
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(liveRecords().empty());
+    optout_free(block);
+    EXPECT_EQ(VexalGetIndex(), 0u);
+}
+
+TEST_F(TrackHeader, CxxTranslationUnitIsTrackedToo)
+{
+    const std::string text = "from C++";  // std::string still usable after the header
+    char *copy = strdup(text.c_str()); const int copyLine = __LINE__;
+    void *grown = realloc(calloc(2, 8), 64); const int grownLine = __LINE__;
+    void *aligned = memalign(32, 48); const int alignedLine = __LINE__;
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(grown, nullptr);
+    ASSERT_NE(aligned, nullptr);
+
+    std::vector<AllocationRecord> records = liveRecords();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].type, VXL_STRDUP);
+    EXPECT_EQ(records[0].line, copyLine);
+    EXPECT_EQ(records[0].size, text.size() + 1);
+    EXPECT_EQ(records[1].type, VXL_REALLOC);
+    EXPECT_EQ(records[1].line, grownLine);
+    EXPECT_EQ(records[2].type, VXL_MEMALIGN);
+    EXPECT_EQ(records[2].line, alignedLine);
+    for (const AllocationRecord &r : records)
+        EXPECT_STREQ(r.file, __FILE__);
+
+    free(copy);
+    free(grown);
+    free(aligned);
+    EXPECT_TRUE(liveRecords().empty());
+}
+
+} // namespace
