@@ -1,0 +1,148 @@
+// The life of a monitor connection: disconnects clean and broken, the port
+// of the next listen, malformed input, and the library finishing first.
+#include "CommTestSupport.h"
+
+namespace vxlcomm {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+class CommConnection : public CommSession {};
+
+TEST_F(CommConnection, CleanDisconnectIsEchoedAndTheNextMonitorUsesTheNextPort)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_EQ(ask(0).fields, Fields{"0"});
+    EXPECT_TRUE(client_.waitForClose());
+
+    ASSERT_TRUE(client_.connect(port_ + 1));
+    EXPECT_EQ(ask(1).fields, Status{}.fields(1));
+    vxlwire::WireClient old;
+    EXPECT_EQ(old.connectOnce(port_), ECONNREFUSED);
+    EXPECT_EQ(ask(1).fields, Status{}.fields(1));
+}
+
+TEST_F(CommConnection, EmptyMessageIsADisconnect)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(client_.send(std::string(1, '\0')));
+    EXPECT_EQ(client_.read().fields, Fields{"0"});
+    EXPECT_TRUE(client_.waitForClose());
+    ASSERT_TRUE(client_.connect(port_ + 1));
+    EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
+    ask(4);
+}
+
+TEST_F(CommConnection, MessageFillingExactly1024BytesIsServed)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    const std::string message = std::string("1\x01") + std::string(1020, 'x') + "\x01" + '\0';
+    ASSERT_EQ(message.size(), 1024u);
+    ASSERT_TRUE(client_.send(message));
+    EXPECT_EQ(client_.read().fields, Status{}.fields(1));
+    EXPECT_EQ(ask(1).fields, Status{}.fields(1));
+}
+
+TEST_F(CommConnection, OversizeMessageEndsTheConnectionAndTheLibraryListensOnTheNextPort)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    keep(VexalMalloc(8, "a.c", 1));
+    ask(2);  // the lock is held: the broken connection must give it back
+    ASSERT_TRUE(client_.send(std::string("1\x01") + std::string(1100, 'x')));
+    EXPECT_TRUE(client_.waitForClose());
+    AppThread app([&] { keep(VexalMalloc(8, "b.c", 2)); });
+    EXPECT_TRUE(app.finishes());
+
+    ++port_;
+    ASSERT_TRUE(client_.connect(port_));
+    EXPECT_EQ(ask(2).fields, (Fields{"2", "2"}));
+    ask(4);
+}
+
+TEST_F(CommConnection, UnknownCommandGetsNoReplyAndTheConnectionStaysUsable)
+{
+    ASSERT_NO_FATAL_FAILURE(start(1));
+    ASSERT_TRUE(client_.send(vxlwire::command(9) + vxlwire::command(1)));
+    // Replies come in order: a reply to 9 would be read first.
+    EXPECT_EQ(client_.read().fields, Status{}.fields(1));
+    EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
+    ask(4);
+    ask(0);
+    EXPECT_EQ(occurrences(finish(), "The command 9 is not valid!\n"), 1);
+}
+
+TEST_F(CommConnection, LogTracesEveryListenAndAccept)
+{
+    ASSERT_NO_FATAL_FAILURE(start(1));
+    ASSERT_NO_FATAL_FAILURE(reconnect());
+    ask(1);
+    ask(0);
+    EXPECT_TRUE(client_.waitForClose());
+    const std::string log = finish();
+    const std::string one = "Server socket created.\nWaits for a client to connect...\n"
+                            "Client connected successfully.\n";
+    EXPECT_EQ(occurrences(log, one), 2) << log;
+    EXPECT_EQ(occurrences(log, "Client connected successfully.\n"), 2) << log;
+}
+
+TEST_F(CommConnection, LaterInitChangesOnlyThePortOfTheNextListen)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    keep(VexalMalloc(8, "old.c", 1));
+    VexalFinish();
+    const int newPort = port_ + 100;
+    VexalInit(1, 0, path_.c_str(), newPort);
+    // The current monitor is still served, by the new session.
+    EXPECT_EQ(ask(1).fields, Status{}.fields(1));
+    EXPECT_EQ(ask(0).fields, Fields{"0"});
+    EXPECT_TRUE(client_.waitForClose());
+
+    ASSERT_TRUE(client_.connect(newPort));
+    EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
+    ask(4);
+    vxlwire::WireClient other;
+    EXPECT_EQ(other.connectOnce(port_ + 1), ECONNREFUSED);
+}
+
+class CommAfterFinish : public CommSession {};
+
+TEST_F(CommAfterFinish, EveryCommandIsStillAnsweredWithoutCrashOrHang)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    keep(VexalMalloc(8, "live.c", 1));
+    ask(2);
+    ask(3);
+    ask(4);
+    finish();
+    ask(1);
+    EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
+    EXPECT_EQ(ask(3).fields, fillerFields(VXL_MALLOC));
+    ask(4);
+    ask(5);
+    ask(1);
+    ask(2);
+    ask(4);
+    ask(6);
+    ASSERT_TRUE(client_.send(vxlwire::command(9) + vxlwire::command(1)));
+    EXPECT_EQ(client_.read().number(), "1");
+    EXPECT_EQ(ask(0).fields, Fields{"0"});
+    EXPECT_TRUE(client_.waitForClose());
+    // The library listens again, even with its session over.
+    ASSERT_TRUE(client_.connect(port_ + 1));
+    ask(1);
+}
+
+TEST_F(CommAfterFinish, MonitorVanishingMidListAfterFinishIsHarmless)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    finish();
+    ask(5);
+    ask(2);
+    client_.close();
+    ASSERT_TRUE(client_.connect(port_ + 1));
+    EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
+    ask(4);
+}
+
+} // namespace
+} // namespace vxlcomm
