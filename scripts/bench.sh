@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the default preset (RelWithDebInfo), runs the benchmarks and prints
+# the ratios that matter. Arguments go to the benchmark binary, e.g.
+# --benchmark_filter=TrackedPair or --benchmark_repetitions=5.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+cd "$VEXAL_ROOT"
+
+vexal_install_missing
+cmake --preset default -DVEXAL_BUILD_BENCH=ON
+cmake --build --preset default -j "$JOBS" --target vexal_bench
+
+results=build/default/bench/vexal_bench.json
+build/default/bench/vexal_bench --benchmark_out="$results" --benchmark_out_format=json "$@"
+
+python3 - "$results" <<'PY'
+import json
+import sys
+
+SCALE = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+with open(sys.argv[1]) as f:
+    runs = [b for b in json.load(f)["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
+
+def find(name):
+    for b in runs:
+        if b["name"] == name:
+            return b
+    return None
+
+def ns(name, counter=None):
+    b = find(name)
+    if b is None:
+        return None
+    if counter is not None:
+        return b.get(counter)
+    return b["real_time"] * SCALE[b.get("time_unit", "ns")]
+
+plain = ns("BM_PlainPair")
+tracked0 = ns("BM_TrackedPair/0")
+tracked1k = ns("BM_TrackedPair/1000")
+tracked1m = ns("BM_TrackedPair/1000000")
+fifo = ns("BM_FifoPair/1000000")
+oldest = ns("BM_FreeOldest/1000000/manual_time", "ns_per_free")
+threads = ns("BM_TrackedPairThreads/real_time/threads:2")
+perRecord = ns("BM_ResidentBytesPerRecord/iterations:1", "bytes_per_record")
+
+def show(label, a, b, unit="x"):
+    value = "n/a" if a is None or b is None or b == 0 else "%.2f%s" % (a / b, unit)
+    print("  %-58s %s" % (label, value))
+
+print()
+print("Ratios")
+show("tracked pair (0 live) / plain pair", tracked0, plain)
+show("tracked pair (1M live) / tracked pair (1k live)", tracked1m, tracked1k)
+show("free of the oldest (1M live) / tracked pair (1M live)", oldest, tracked1m)
+show("FIFO pair (1M live) / tracked pair (1M live)", fifo, tracked1m)
+show("2 threads, time per pair / 1 thread (0 live)", threads, tracked0)
+print("  %-58s %s" % ("resident bytes per live record",
+                      "n/a" if perRecord is None else "%.1f B" % perRecord))
+PY
