@@ -54,16 +54,36 @@ private:
     int count_ = 0;
 };
 
+// Waits a little for `ready` without sleeping. The two threads of a
+// connection answer each other within microseconds; putting a thread to
+// sleep and waking it costs far more than that on a loaded or virtual host.
+template <typename Ready>
+bool spinFor(Ready ready)
+{
+    constexpr auto kSpinTime = std::chrono::microseconds(50);
+    const auto until = std::chrono::steady_clock::now() + kSpinTime;
+    do {
+        if (ready())
+            return true;
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < until);
+    return ready();
+}
+
 // Hands one outgoing message at a time from whoever built it (the receiver
 // or an application thread) to the sender, the only writer to the socket.
 // Tickets rather than bare counts tie each "sent" to its own message, so a
-// wait that once timed out cannot make a later one return early.
+// wait that once timed out cannot make a later one return early. Counters
+// change only under the mutex; they are atomic so that a waiter can watch
+// them without it before it goes to sleep.
 class Outbox {
 public:
     void open()
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        posted_ = taken_ = sent_ = 0;
+        posted_ = 0;
+        taken_ = 0;
+        sent_ = 0;
         open_ = true;
     }
 
@@ -85,21 +105,28 @@ public:
             !open_)
             return;
         s2c_ = message;
-        const std::uint64_t ticket = ++posted_;
+        const std::uint64_t ticket = posted_ + 1;
+        posted_ = ticket;
         sigNewData_.notify_one();
-        if (waitUntilSent)
-            sigDataSent_.wait_for(lock, kReplyTimeout, [&] { return !open_ || sent_ >= ticket; });
+        if (!waitUntilSent)
+            return;
+        lock.unlock();
+        if (spinFor([&] { return !open_ || sent_ >= ticket; }))
+            return;
+        lock.lock();
+        sigDataSent_.wait_for(lock, kReplyTimeout, [&] { return !open_ || sent_ >= ticket; });
     }
 
     // Sender: waits, without limit, for the next message. False once closed.
     bool take(TransferRecord &out)
     {
+        spinFor([this] { return !open_ || posted_ > taken_; });
         std::unique_lock<std::mutex> lock(mutex_);
         sigNewData_.wait(lock, [this] { return !open_ || posted_ > taken_; });
         if (!open_)
             return false;
         out = s2c_;
-        ++taken_;
+        taken_ = taken_ + 1;
         sigDataSent_.notify_all();  // the slot is free again
         return true;
     }
@@ -107,7 +134,7 @@ public:
     void markSent()
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        ++sent_;
+        sent_ = sent_ + 1;
         sigDataSent_.notify_all();
     }
 
@@ -116,8 +143,8 @@ private:
     std::condition_variable sigNewData_;
     std::condition_variable sigDataSent_;
     TransferRecord s2c_{};
-    std::uint64_t posted_ = 0, taken_ = 0, sent_ = 0;
-    bool open_ = false;
+    std::atomic<std::uint64_t> posted_{0}, taken_{0}, sent_{0};
+    std::atomic<bool> open_{false};
 };
 
 // Connection state. Allocated once and never destroyed: the threads may
