@@ -244,8 +244,6 @@ int releaseKindOf(int allocationKind)
                                                                          : -1;
 }
 
-int typeNameIndexCheck(int type) { return type >= 0 && type < kMemoryTypes ? type : -1; }
-
 } // namespace
 
 std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
@@ -268,8 +266,9 @@ void *release(const ReleaseRequest &rq)
         return nullptr;
     }
     if (rq.ptr == nullptr) {
-        const int head = typeNameIndexCheck(rq.defaultType);
-        logInfo(head >= 0 ? methodNames[head] : "", kNoteNullFree, rq.file, rq.line, rq.defaultType, -1,
+        // No record carries a null address, so the kind checked above is
+        // the default type.
+        logInfo(methodNames[rq.defaultType], kNoteNullFree, rq.file, rq.line, rq.defaultType, -1,
                 nullptr, currentThreadId(), globalIndex.load(std::memory_order_relaxed));
         ++freeFailed;
         return nullptr;
