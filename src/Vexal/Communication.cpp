@@ -286,6 +286,17 @@ int sender()
     return code;
 }
 
+// Lets an application thread waiting in VexalShowStatus/VexalShowList go on:
+// the monitor has fetched the data, or will not.
+void wakeReportWaiters()
+{
+    State &st = state();
+    if (st.sentListRequestToClient.load() != 0)
+        st.sigListRequest.post();
+    if (st.sentStatusRequestToClient.load() != 0)
+        st.sigStatusRequest.post();
+}
+
 TransferRecord reply(int command)
 {
     TransferRecord message{};
@@ -356,10 +367,7 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
         cursor = nullptr;
         if (st.freezeEnabled.load() == 0)
             releaseHold();
-        if (st.sentListRequestToClient.load() != 0)
-            st.sigListRequest.post();
-        if (st.sentStatusRequestToClient.load() != 0)
-            st.sigStatusRequest.post();
+        wakeReportWaiters();
         break;
     }
     case MSG_PAUSE:
@@ -389,10 +397,7 @@ void endConnection()
     st.outbox.close();
     releaseHold();
     st.freezeEnabled.store(0);
-    if (st.sentListRequestToClient.load() != 0)
-        st.sigListRequest.post();
-    if (st.sentStatusRequestToClient.load() != 0)
-        st.sigStatusRequest.post();
+    wakeReportWaiters();
     closeSocket();
 }
 

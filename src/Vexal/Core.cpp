@@ -251,9 +251,7 @@ std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
 Link *getLink(const void *address)
 {
     RecordNode *node = addressIndex.find(address);
-    if (node == nullptr)
-        return nullptr;
-    return &node->link;
+    return node != nullptr ? &node->link : nullptr;
 }
 
 void *release(const ReleaseRequest &rq)
