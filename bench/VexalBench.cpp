@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of tracking: the tracked malloc+free pair against the plain one, with
 // many live records, freeing the oldest record, resident memory per record,
 // and two threads at once. Logging is off throughout: this measures the

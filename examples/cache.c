@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A cache of job digests that all workers share: a page of entry slots,
  * each entry on its own cache line. */
 #include "example.h"

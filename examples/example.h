@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The leaking example: a tiny job runner in four files.
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* vexal_example: a small multi-threaded job runner that leaks on purpose, to
  * show what Vexal reports. example.h lists the leaks. Tracked through
  * VexalTrack.h, which the build adds to every file with -include.

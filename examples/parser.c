@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Turns the job script into jobs: one job per line, "<name> <op> <size>",
  * with an optional "# comment" after it. */
 #include "example.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The worker threads: each runs every job of the list once; with a time
  * limit they then keep running one job per round until the time is up. */
 #include "example.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays saved fuzz inputs through a fuzz target without libFuzzer, so that
 // the ordinary and sanitizer builds check the corpus. Arguments: files or
 // directories of files. Fails when there was nothing to replay.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the message field functions. The input is used whole as
 // text for the number and address parsers, as a raw 1024-byte message for
 // extraction, and cut at its 0 and 1 bytes into fields for building.

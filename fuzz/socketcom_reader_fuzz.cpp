@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the message reader. Input: two control bytes, then the byte
 // stream as it would come from the peer. The control bytes seed how the
 // stream is cut into receives; with the top bit of the first set, chunks up to

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * LinkedList: a doubly linked list of pointer-sized data between two anchor
  * links. Operations on the whole list accept any link of it; they are constant

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * SocketCom: the one TCP endpoint of a process (the tracking library serves,
  * the monitor connects) and the field-encoded messages sent over it.

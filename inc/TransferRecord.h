@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * TransferRecord: everything that crosses the connection between the
  * tracking library and its monitor. Each side keeps one: the library builds

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Vexal: memory-leak tracking for C programs.
  *

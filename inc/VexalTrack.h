@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * VexalTrack.h: track an existing C program without editing its calls.
  *

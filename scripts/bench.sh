@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the default preset (RelWithDebInfo), runs the benchmarks and prints
 # the ratios that matter. Arguments go to the benchmark binary, e.g.
 # --benchmark_filter=TrackedPair or --benchmark_repetitions=5.

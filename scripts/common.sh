@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by scripts/*.sh and .ci/run (sourced, not run).
 
 # The Debian packages that building, testing, benchmarking and fuzzing need.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the leaking example and runs it: it prints
 # Vexal's status and list reports. Arguments go to the example
 # (--log, --output FILE, --port N, --seconds S, --help).

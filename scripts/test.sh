@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, then configures the default preset, builds
 # everything and runs every test.
 set -euo pipefail

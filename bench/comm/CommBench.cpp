@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of a list transfer to a loopback monitor: 100 000 live records,
 // fetched by a monitor that writes its next-record commands in batches
 // without waiting, and by one that waits for every reply.

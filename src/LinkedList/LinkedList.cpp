@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LinkedList.h"
 
 #include "LinkedListInternal.h"

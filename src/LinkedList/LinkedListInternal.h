@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Non-allocating list primitives for owners that embed their links in their
 // own storage (the tracking core pools links together with its records).
 #pragma once

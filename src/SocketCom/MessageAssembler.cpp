@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MessageAssembler.h"
 
 #include <cstring>

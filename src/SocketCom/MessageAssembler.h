@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cuts whole messages out of the received byte stream. Pure byte handling,
 // no sockets: readSocketData feeds it from the endpoint, the fuzz target from
 // its input. Bytes received past a message's end byte are carried over to

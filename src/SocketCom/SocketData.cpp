@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message fields: building, taking apart and moving whole messages over the
 // endpoint. No allocation on this path: a message lives in its SocketData.
 #include "SocketCom.h"

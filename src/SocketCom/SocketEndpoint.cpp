@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process's one TCP endpoint: a listening server that accepts one client
 // at a time, or a client. Handles and flags are atomic because the sending
 // thread reads them while the receiving thread may close the connection.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the message functions need from the endpoint besides its C interface.
 #pragma once
 

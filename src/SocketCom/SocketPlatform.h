@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seam between the socket module and the host's socket interface. The
 // module's code is the same on every host; only the header included here
 // differs. Each implementation provides, in namespace

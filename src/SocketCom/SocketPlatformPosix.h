@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BSD sockets. Small deviations from plain calls, all to keep a tracked
 // application healthy: sockets are close-on-exec (a child process must not
 // keep the port), sends never raise SIGPIPE (a vanished monitor must not kill

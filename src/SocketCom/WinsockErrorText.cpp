@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WinsockErrorText.h"
 
 namespace vexal::socketcom {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts for Winsock error numbers. Plain data, compiled on every host so the
 // table is checked where the tests run; only the Winsock seam uses it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's communication threads: listen for a monitor, serve its
 // commands, send the application's report notices, pause and release.
 #include "Communication.h"

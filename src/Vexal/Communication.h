@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's side of the monitor connection: a launch thread that listens
 // and, per connection, a sender and a receiver.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tracking core: library state, lifecycle, the wrappers and the two workers
 // (allocate, release) that every wrapper funnels into, and the log line.
 #include "Communication.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selective freeing and the application's own walk over the records.
 #include "VexalInternal.h"
 

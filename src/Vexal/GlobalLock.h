@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's global lock. Unlike a pthread mutex it has no owner: the
 // thread that gives it back need not be the one that took it, which the
 // monitor connection relies on (taken by the receiver, possibly released by

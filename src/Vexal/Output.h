@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's output stream. Every write goes through write(), which keeps
 // lines of different threads whole and makes writing after VexalFinish closed
 // the stream a no-op instead of a use of a closed FILE.

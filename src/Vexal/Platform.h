@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seam between the tracking core and the host: the real memory
 // functions, which release function frees which kind, the log line's type
 // names and the thread id. One implementation per build.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX build: C library memory functions, every kind released with free.
 #pragma once
 

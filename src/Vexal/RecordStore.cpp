@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RecordStore.h"
 
 #include "Platform.h"

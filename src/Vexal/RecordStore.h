@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bookkeeping behind the record list: where records live, how a record is
 // found by its block's address, and the shared copies of file names.
 // None of these lock; the core uses them only under the global lock.

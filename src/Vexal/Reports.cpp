@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status and list reports on the library's output stream.
 #include "Communication.h"
 #include "TransferRecord.h"

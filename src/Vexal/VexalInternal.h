@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // State and workers shared by the library's source files. Everything here is
 // one instance per process. Unless marked otherwise, a variable is read and
 // written only while mutGlobalData is held.

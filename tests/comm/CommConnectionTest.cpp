@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The life of a monitor connection: disconnects clean and broken, the port
 // of the next listen, malformed input, and the library finishing first.
 #include "CommTestSupport.h"

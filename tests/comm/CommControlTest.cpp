@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the monitor holds up the application: pause and release, list
 // transfers (finished or abandoned), and the report notices 7 and 8.
 #include "CommTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the monitor reads: summary values, list records in order, the filler
 // record, and replies to commands sent back to back.
 #include "CommTestSupport.h"

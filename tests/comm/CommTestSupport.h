@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixture and helpers of the monitor-connection tests: one library session
 // per test process, served on its own port, with a wire-level client.
 #ifndef VEXAL_COMM_TEST_SUPPORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A minimal monitor for tests and benchmarks: raw POSIX sockets on loopback,
 // speaking only the wire format (text fields each followed by 0x01, a message
 // ends with 0x00). It does not use the socket module, which is the one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's own bookkeeping allocations failing one at a time. This
 // program is linked with malloc and calloc wrapped, so that any single call
 // the library makes can be made to fail. Whatever fails, nothing may crash,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many threads allocating, reallocating and freeing at once, also each
 // other's blocks: the counters and the record list must balance exactly.
 #include "VexalTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selective freeing with VexalFreeThese/VexalFreeAll, and the record queries.
 #include "VexalTestSupport.h"
 

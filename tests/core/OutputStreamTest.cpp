@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the library writes: its output file, or standard output.
 #include "VexalTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The address index and the name table behind the record list, checked
 // against plain reference containers over many inserts and erases.
 #include "RecordStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status and list reports, compared byte for byte.
 #include "VexalTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The failure tests ask for blocks no allocator can provide; under the
 // sanitizers such a request must return null as it does without them.
 extern "C" __attribute__((visibility("default"), used)) const char *__asan_default_options() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tracked wrappers: what they record and count, and the line each call logs.
 #include "VexalTestSupport.h"
 

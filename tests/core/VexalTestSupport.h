@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared helpers of the tracking-core tests: a fixture that runs one library
 // session per test with its output in a temporary file, and builders of the
 // exact text the library writes (log lines, report heads, both reports).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Many records, many call sites, repeated addresses: the record list must
 // stay exact however large it grows and in whatever order blocks go.
 #include "VexalTestSupport.h"

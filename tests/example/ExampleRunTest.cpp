@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs examples/vexal_example and checks its reports against the leak set
 // that its sources document: every allocating call site there ends with
 //     /* tracked <function>: <n> calls[, leaks <k> x <size> B] */

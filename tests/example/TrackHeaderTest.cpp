@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // VexalTrack.h from C (track_probe.c, track_optout.c) and from C++ (this file).
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* VEXAL_NO_TRACK turns VexalTrack.h into an empty header. */
 #define VEXAL_NO_TRACK
 #include <VexalTrack.h>

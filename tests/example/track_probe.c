@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Tracked through VexalTrack.h, then includes the C headers again: those
  * later includes must not be disturbed by the macros. Built as strict C11. */
 #include <VexalTrack.h>

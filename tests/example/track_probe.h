@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Calls made from C translation units that include VexalTrack.h (or opt out
  * of it), for the tests of the header. */
 #ifndef TRACK_PROBE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record list module: a doubly linked list of pointer-sized data between
 // two anchor links, addressed through any of its links.
 #include <LinkedList.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SocketCom.h"
 
 #include "LoopbackPeer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raw-socket peers on 127.0.0.1 for driving the process's one endpoint.
 #pragma once
 

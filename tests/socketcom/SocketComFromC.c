@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The header must serve C callers: build and take apart a message in C. */
 #include "SocketCom.h"
 

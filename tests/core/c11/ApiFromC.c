@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * The public API as a C11 program sees it: every tracking, report, freeing
  * and query function, called from C and checked. Exits non-zero on failure.
