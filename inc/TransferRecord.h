@@ -41,7 +41,7 @@ typedef struct TransferRecord {
     int64_t internalUse;
     int recordType;
     int listLength;
-    int recordSize;
+    int64_t recordSize;  /* bytes of the block, whole: blocks may exceed 4 GiB */
     int line;
     /* The block address, carried whole: a pointer's value as a signed
      * 64-bit number (a 32-bit host's addresses at or above 2^31 are negative). */

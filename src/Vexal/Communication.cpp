@@ -252,7 +252,7 @@ int sender()
             break;
         case MSG_LIST_NEXT:
             addIntSocketData(&data, message.recordType);
-            addIntSocketData(&data, message.recordSize);
+            addBigIntSocketData(&data, message.recordSize);
             addIntSocketData(&data, message.line);
             addBigIntSocketData(&data, message.address);
             addSocketData(&data, message.fileName);
@@ -344,7 +344,7 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
         if (cursor != nullptr && holding()) {
             const AllocationRecord &rec = *recordOf(cursor);
             message.recordType = rec.type;
-            message.recordSize = static_cast<int>(rec.size);
+            message.recordSize = static_cast<std::int64_t>(rec.size);
             message.line = rec.line;
             message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
             copyFileName(message.fileName, rec.file);
