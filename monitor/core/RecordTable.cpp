@@ -56,11 +56,31 @@ void stableSortBy(std::vector<ListRecord> &records, bool descending, Key key)
                          [&](const ListRecord &a, const ListRecord &b) { return key(a) < key(b); });
 }
 
-template <typename T>
-qsizetype countDistinct(std::vector<T> values)
+qsizetype countDistinct(std::vector<uint32_t> values)
 {
     std::sort(values.begin(), values.end());
     return std::unique(values.begin(), values.end()) - values.begin();
+}
+
+// Marks each name that, followed by a line number, could read as another
+// name followed by another number: one name and the other name plus a
+// run of digits (or a minus sign, of a negative line).
+std::vector<char> namesRunningIntoNumbers(const std::vector<QByteArray> &names)
+{
+    std::vector<uint32_t> order(names.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return names[a] < names[b]; });
+    std::vector<char> marked(names.size(), 0);
+    // The names that start with a name follow it directly in byte order.
+    for (size_t i = 0; i < order.size(); ++i) {
+        const QByteArray &prefix = names[order[i]];
+        for (size_t j = i + 1; j < order.size() && names[order[j]].startsWith(prefix); ++j) {
+            const QByteArrayView rest = QByteArrayView(names[order[j]]).sliced(prefix.size());
+            if (std::all_of(rest.begin(), rest.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); }))
+                marked[order[i]] = marked[order[j]] = 1;
+        }
+    }
+    return marked;
 }
 
 } // namespace
@@ -174,38 +194,55 @@ void RecordTable::sortBy(ListColumn column)
 
 RecordCounts RecordTable::counts() const
 {
-    std::vector<char> fileUsed(size_t(fileNames_.size()), 0);
+    constexpr uint32_t Unused = std::numeric_limits<uint32_t>::max();
+    std::vector<uint32_t> foldedId(size_t(fileNames_.size()), Unused);
+    for (const ListRecord &rec : records_)
+        foldedId[rec.fileId] = 0;
+
+    // Names that differ only in ASCII letter case share one folded id.
+    std::vector<QByteArray> foldedNames;
+    QHash<QByteArray, uint32_t> idOfFolded;
+    for (size_t id = 0; id < foldedId.size(); ++id) {
+        if (foldedId[id] == Unused)
+            continue;
+        const QByteArray folded = fileNames_[qsizetype(id)].toLower(); // ASCII letters only
+        auto it = idOfFolded.constFind(folded);
+        if (it == idOfFolded.cend()) {
+            it = idOfFolded.insert(folded, uint32_t(foldedNames.size()));
+            foldedNames.push_back(folded);
+        }
+        foldedId[id] = it.value();
+    }
+
     std::vector<uint64_t> codeLines;
     std::vector<uint32_t> threads;
     codeLines.reserve(records_.size());
     threads.reserve(records_.size());
     for (const ListRecord &rec : records_) {
-        fileUsed[rec.fileId] = 1;
-        codeLines.push_back(uint64_t(rec.fileId) << 32 | uint32_t(rec.line));
+        codeLines.push_back(uint64_t(foldedId[rec.fileId]) << 32 | uint32_t(rec.line));
         threads.push_back(rec.threadId);
     }
-
-    std::vector<QByteArray> folded(size_t(fileNames_.size()));
-    QSet<QByteArray> files;
-    for (size_t id = 0; id < folded.size(); ++id) {
-        if (fileUsed[id]) {
-            folded[id] = fileNames_[qsizetype(id)].toLower(); // ASCII letters only
-            files.insert(folded[id]);
-        }
-    }
-
-    // The same code line may be keyed from differently cased names, and
-    // a.c with 12 meets a.c1 with 2: key the distinct pairs as text.
     std::sort(codeLines.begin(), codeLines.end());
     codeLines.erase(std::unique(codeLines.begin(), codeLines.end()), codeLines.end());
-    QSet<QByteArray> lineKeys;
-    lineKeys.reserve(qsizetype(codeLines.size()));
-    for (uint64_t pair : codeLines)
-        lineKeys.insert(folded[pair >> 32] + QByteArray::number(int32_t(uint32_t(pair))));
+
+    // A code line's key is the name followed by the line, so a.c with 12
+    // and a.c1 with 2 are one. Only names that run into another name's
+    // line number can meet that way: key their lines as text, count the
+    // others as distinct pairs.
+    const std::vector<char> runsIntoNumber = namesRunningIntoNumbers(foldedNames);
+    qsizetype uniqueLines = 0;
+    QSet<QByteArray> textKeys;
+    for (uint64_t pair : codeLines) {
+        const auto name = uint32_t(pair >> 32);
+        if (runsIntoNumber[name])
+            textKeys.insert(foldedNames[name] + QByteArray::number(int32_t(uint32_t(pair))));
+        else
+            ++uniqueLines;
+    }
 
     RecordCounts counts;
-    counts.files = files.size();
-    counts.uniqueLines = lineKeys.size();
+    counts.files = qsizetype(foldedNames.size());
+    counts.uniqueLines = uniqueLines + textKeys.size();
     counts.threads = countDistinct(std::move(threads));
     return counts;
 }
