@@ -11,6 +11,8 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <vector>
+
 class RecordTable;
 
 // The stored numbers of a filter group's radio buttons.
@@ -35,14 +37,31 @@ struct SynthesisOptions {
     bool tabs = false;   // indent with tabs rather than spaces
 };
 
+// The generated statements, numbered from 1 in the code view. Held as one
+// text, since "The exact index" makes one line per record of a list that
+// may hold a million.
+class GeneratedCode {
+public:
+    qsizetype size() const { return qsizetype(ends_.size()); }
+    bool isEmpty() const { return ends_.empty(); }
+    // The statement numbered j + 1.
+    QByteArrayView line(qsizetype j) const;
+    void reserve(qsizetype bytes, qsizetype lines);
+    void append(QByteArrayView line);
+
+private:
+    QByteArray text_;
+    std::vector<qsizetype> ends_;
+};
+
 // The statement for one record whose full file name is `file`.
 QByteArray composeCodeLine(const SynthesisOptions &options, QByteArrayView file,
                            const ListRecord &record, bool posixApplication);
 
 // The statements for the given rows of the table (all of them when none is
 // selected), sorted ascending ignoring ASCII letter case, a statement equal
-// in that way to an earlier one left out. Line j of the view is element j-1.
-QList<QByteArray> generateCode(const RecordTable &table, const SynthesisOptions &options,
-                               const QList<qsizetype> &selectedRows);
+// in that way to an earlier row's left out.
+GeneratedCode generateCode(const RecordTable &table, const SynthesisOptions &options,
+                           const QList<qsizetype> &selectedRows);
 
 #endif // VEXAL_MONITOR_CODESYNTHESIS_H

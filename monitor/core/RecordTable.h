@@ -50,7 +50,11 @@ public:
     bool isEmpty() const { return records_.empty(); }
     const ListRecord &record(qsizetype i) const { return records_[size_t(i)]; }
     // The full file name of record i, the bytes as received.
-    const QByteArray &file(qsizetype i) const { return fileNames_[records_[size_t(i)].fileId]; }
+    const QByteArray &file(qsizetype i) const { return fileName(records_[size_t(i)].fileId); }
+
+    // The pool of distinct file names; ListRecord::fileId indexes it.
+    qsizetype fileNameCount() const { return fileNames_.size(); }
+    const QByteArray &fileName(uint32_t fileId) const { return fileNames_[fileId]; }
 
     // The cell of row i as the list shows it and the list file writes it.
     QByteArray cell(qsizetype row, ListColumn column, bool fullPath) const;

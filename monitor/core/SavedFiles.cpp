@@ -140,15 +140,15 @@ QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTabl
     });
 }
 
-QByteArray codeFileBytes(const QList<QByteArray> &lines, const QList<qsizetype> &selectedRows,
+QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
                          int indentation, bool tabs, QByteArrayView lineEnding)
 {
     // Any count is written in full: the spinner allows up to 999.
     const QByteArray indent(std::max(indentation, 0), tabs ? '\t' : ' ');
     QByteArray out;
-    for (qsizetype row : rowsToUse(lines.size(), selectedRows)) {
+    for (qsizetype row : rowsToUse(code.size(), selectedRows)) {
         out += indent;
-        out += lines[row];
+        out += code.line(row);
         out += lineEnding;
     }
     return out;

@@ -8,6 +8,7 @@
 #ifndef VEXAL_MONITOR_SAVEDFILES_H
 #define VEXAL_MONITOR_SAVEDFILES_H
 
+#include "CodeSynthesis.h"
 #include "RecordTable.h"
 
 #include <QByteArray>
@@ -55,7 +56,7 @@ QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTabl
 
 // The selected generated lines, or all when none is selected, each after
 // `indentation` spaces or tabs and followed by `lineEnding`.
-QByteArray codeFileBytes(const QList<QByteArray> &lines, const QList<qsizetype> &selectedRows,
+QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
                          int indentation, bool tabs, QByteArrayView lineEnding);
 
 enum class SavedFileKind { Summary, List, Code };

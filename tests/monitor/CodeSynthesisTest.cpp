@@ -10,6 +10,14 @@ constexpr int All = int(FilterChoice::All);
 constexpr int Exact = int(FilterChoice::Exact);
 constexpr int Between = int(FilterChoice::Between);
 
+QList<QByteArray> lines(const GeneratedCode &code)
+{
+    QList<QByteArray> out;
+    for (qsizetype j = 0; j < code.size(); ++j)
+        out.append(code.line(j).toByteArray());
+    return out;
+}
+
 SynthesisOptions allChoices()
 {
     SynthesisOptions options;
@@ -79,7 +87,18 @@ private slots:
             R"(VexalFreeThese("/p/x.c", 20, 20, 0, 0, 0, 0, 0);)",
             R"(VexalFreeThese("/p/x.c", 9, 9, 0, 0, 0, 0, 0);)",
         };
-        QCOMPARE(generateCode(table, options, {}), expected);
+        QCOMPARE(lines(generateCode(table, options, {})), expected);
+
+        // A quote in a name orders by the whole text, not name by name.
+        const RecordTable quoted = tableOf({{.file = "x", .line = 1}, {.file = "x\"", .line = 5}});
+        QCOMPARE(lines(generateCode(quoted, options, {})),
+                 QList<QByteArray>({"VexalFreeThese(\"x\"\", 5, 5, 0, 0, 0, 0, 0);",
+                                    R"(VexalFreeThese("x", 1, 1, 0, 0, 0, 0, 0);)"}));
+
+        options = allChoices();
+        options.regardlessOfFile = true;
+        QCOMPARE(lines(generateCode(table, options, {})), QList<QByteArray>{"VexalFreeAll();"});
+        QVERIFY(generateCode(RecordTable(), options, {}).isEmpty());
     }
 
     void caseRepeatsKeepTheFirstRowsSpelling()
@@ -89,7 +108,7 @@ private slots:
             R"(VexalFreeThese("dir/b.c", 0, 0, 0, 0, 0, 0, 0);)",
             R"(VexalFreeThese("dir/C.c", 0, 0, 0, 0, 0, 0, 0);)",
         };
-        QCOMPARE(generateCode(table, allChoices(), {}), expected);
+        QCOMPARE(lines(generateCode(table, allChoices(), {})), expected);
     }
 
     void onlySelectedRowsMakeLines()
@@ -102,8 +121,8 @@ private slots:
             R"(VexalFreeThese("", 0, 0, 0, 0, 0, 11, 11);)",
             R"(VexalFreeThese("", 0, 0, 0, 0, 0, 13, 13);)",
         };
-        QCOMPARE(generateCode(table, options, {3, 1, 3}), expected);
-        QCOMPARE(generateCode(table, options, {}).size(), 4);
+        QCOMPARE(lines(generateCode(table, options, {3, 1, 3})), expected);
+        QCOMPARE(lines(generateCode(table, options, {})).size(), 4);
     }
 };
 

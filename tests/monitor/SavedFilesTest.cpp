@@ -71,10 +71,12 @@ private slots:
 
     void codeFileIndentsAndEndsLinesAsChosen()
     {
-        const QList<QByteArray> lines = {"L1", "L2", "L3"};
-        QCOMPARE(codeFileBytes(lines, {2, 0}, 2, true, "\n"), "\t\tL1\n\t\tL3\n");
-        QCOMPARE(codeFileBytes(lines, {}, 0, false, "\r\n"), "L1\r\nL2\r\nL3\r\n");
-        QCOMPARE(codeFileBytes({"L"}, {}, 120, false, "\n"), QByteArray(120, ' ') + "L\n");
+        GeneratedCode code;
+        for (const char *line : {"L1", "L2", "L3"})
+            code.append(line);
+        QCOMPARE(codeFileBytes(code, {2, 0}, 2, true, "\n"), "\t\tL1\n\t\tL3\n");
+        QCOMPARE(codeFileBytes(code, {}, 0, false, "\r\n"), "L1\r\nL2\r\nL3\r\n");
+        QCOMPARE(codeFileBytes(code, {1}, 120, false, "\n"), QByteArray(120, ' ') + "L2\n");
     }
 
     void extensionIsAddedOnlyToANameWithoutADot()
