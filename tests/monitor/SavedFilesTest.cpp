@@ -86,6 +86,7 @@ private slots:
         QCOMPARE(withDefaultExtension("/tmp/free", SavedFileKind::Code), "/tmp/free.c");
         QCOMPARE(withDefaultExtension("report.log", SavedFileKind::Summary), "report.log");
         QCOMPARE(withDefaultExtension("C:\\my.dir\\report", SavedFileKind::Summary), "C:\\my.dir\\report");
+        QCOMPARE(withDefaultExtension("/home/u/my.dir/free", SavedFileKind::Code), "/home/u/my.dir/free");
     }
 
     void writingReplacesTheFileUnlessItIsReadOnly()
