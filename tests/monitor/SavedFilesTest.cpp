@@ -106,13 +106,6 @@ private slots:
                                                 | QFile::ReadOther));
         QVERIFY(isLockedForWriting(name));
         QVERIFY(!writeFileBytes(dir.filePath("missing/out.txt"), "x"));
-
-        QCOMPARE(lockedForWritingMessage("f.txt"), "The file f.txt is locked for writing!");
-        QCOMPARE(cannotOpenForWritingMessage("f.txt"), "The file f.txt could not be opened for writing!");
-        QCOMPARE(writingFileText(SavedFileKind::List), "Writing data to file...");
-        QCOMPARE(writingFileText(SavedFileKind::Code), "Writing code to file...");
-        QCOMPARE(fileWrittenText(SavedFileKind::Summary, "f.txt"), "Data written to file f.txt");
-        QCOMPARE(fileWrittenText(SavedFileKind::Code, "f.c"), "Code written to file f.c");
     }
 };
 
