@@ -91,6 +91,9 @@ void appendArguments(std::string &out, const SynthesisOptions &options, const Li
 }
 
 constexpr std::string_view CallStart = "VexalFreeThese(\"";
+// What follows the file argument at the most: six 64-bit numbers, the
+// thread expression and the punctuation.
+constexpr size_t MostArgumentsBytes = 6 * 20 + 20 + 8 * 2 + 3;
 
 // Letters vary between statements only in the file argument (the rest is
 // digits and text the same in every statement), so statements are ordered
@@ -143,19 +146,19 @@ FileArguments prepareFileArguments(const RecordTable &table, const QList<qsizety
 QByteArrayView GeneratedCode::line(qsizetype j) const
 {
     const qsizetype begin = j == 0 ? 0 : ends_[size_t(j - 1)];
-    return QByteArrayView(text_).sliced(begin, ends_[size_t(j)] - begin);
+    return QByteArrayView(text_.data() + begin, ends_[size_t(j)] - begin);
 }
 
 void GeneratedCode::reserve(qsizetype bytes, qsizetype lines)
 {
-    text_.reserve(bytes);
+    text_.reserve(size_t(bytes));
     ends_.reserve(size_t(lines));
 }
 
 void GeneratedCode::append(QByteArrayView line)
 {
-    text_ += line;
-    ends_.push_back(text_.size());
+    text_.append(line.data(), size_t(line.size()));
+    ends_.push_back(qsizetype(text_.size()));
 }
 
 QByteArray composeCodeLine(const SynthesisOptions &options, QByteArrayView file,
@@ -211,7 +214,11 @@ GeneratedCode generateCode(const RecordTable &table, const SynthesisOptions &opt
             keyed[next[groupOf[id]]++] = {0, 0, uint32_t(position), id};
         }
     }
+    // Reserving the most the arguments can take spares the copies of a
+    // growing text (the pages beyond what is written are never touched);
+    // keys with names, the rare case, may still grow.
     std::string keys;
+    keys.reserve(keyed.size() * MostArgumentsBytes);
     for (Keyed &k : keyed) {
         k.offset = keys.size();
         if (quoteInName)

@@ -11,6 +11,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <string>
 #include <vector>
 
 class RecordTable;
@@ -50,7 +51,7 @@ public:
     void append(QByteArrayView line);
 
 private:
-    QByteArray text_;
+    std::string text_; // appended a million times: std::string's appends are inline
     std::vector<qsizetype> ends_;
 };
 
