@@ -57,6 +57,8 @@ struct MonitorSettings {
     bool tabs = false;
     int indentation = 2;
 
+    bool operator==(const MonitorSettings &) const = default;
+
     // Reads every value but the paths, in the order the window applies them.
     static MonitorSettings load(const SettingsStore &store);
     // Writes every value but the paths.
