@@ -51,7 +51,7 @@ ChartView::ChartView(QWidget *parent) : QChartView(parent)
     for (QValueAxis *axis : {timeAxis_, valueAxis_}) {
         axis->setLabelsFont(small);
         axis->setTitleFont(small);
-        axis->setLabelFormat(QStringLiteral("%g"));
+        axis->setLabelFormat(QStringLiteral("%.3g"));
     }
     chart->addAxis(timeAxis_, Qt::AlignBottom);
     chart->addAxis(valueAxis_, Qt::AlignLeft);
