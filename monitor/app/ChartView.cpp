@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QValueAxis>
 
+#include <cmath>
+
 namespace vexal::monitor {
 
 namespace {
@@ -23,7 +25,38 @@ const QColor kGradientTop(146, 242, 140);
 const QColor kLeftWall(255, 255, 128);
 constexpr int kWallWidth = 4;
 constexpr int kZoomAnimationMs = 400;
-constexpr qreal kHeadroom = 1.1;  // room above the highest point
+// A series never holds more points than this: past it, every second point
+// goes. The chart rebuilds a series' whole line for each point added, so a
+// bounded series keeps the cost of one summary the same however long the
+// connection runs; the history itself keeps every summary.
+constexpr qsizetype kPlottedPointsLimit = 512;
+
+// The axes grow in steps of 1, 2 or 5 times a power of ten, so that they
+// change, and every line is laid out again, only now and then.
+qreal roundUp(qreal value)
+{
+    if (value <= 0)
+        return 1;
+    const qreal power = std::pow(10.0, std::floor(std::log10(value)));
+    for (qreal step : {1.0, 2.0, 5.0, 10.0}) {
+        if (value <= step * power)
+            return step * power;
+    }
+    return 10 * power;
+}
+
+QList<QPointF> thinned(const QList<QPointF> &points)
+{
+    if (points.size() <= kPlottedPointsLimit)
+        return points;
+    QList<QPointF> kept;
+    const qsizetype stride = (points.size() + kPlottedPointsLimit / 2 - 1) / (kPlottedPointsLimit / 2);
+    for (qsizetype i = 0; i < points.size(); i += stride)
+        kept.append(points[i]);
+    if (kept.last() != points.last())
+        kept.append(points.last());
+    return kept;
+}
 
 QString seriesTitle(int index) { return index == 0 ? QStringLiteral("Total") : functionName(index - 1); }
 
@@ -96,13 +129,14 @@ void ChartView::reset(const QString &title)
 
 void ChartView::apply(const SummaryUpdate &update)
 {
-    chart()->setTitle(update.chartTitle);
+    if (chart()->title() != update.chartTitle)
+        chart()->setTitle(update.chartTitle);
     if (update.redraw) {
         setUpdatesEnabled(false);
         largestValue_ = 0;
         for (int i = 0; i < kSeriesCount; ++i) {
             const QList<QPointF> &points = update.redrawn[static_cast<std::size_t>(i)];
-            series_[static_cast<std::size_t>(i)]->replace(points);
+            series_[static_cast<std::size_t>(i)]->replace(thinned(points));
             for (const QPointF &p : points)
                 largestValue_ = std::max(largestValue_, p.y());
         }
@@ -117,6 +151,8 @@ void ChartView::apply(const SummaryUpdate &update)
             line->setName(seriesTitle(i));
             line->setVisible(true);
         }
+        if (line->count() >= kPlottedPointsLimit)
+            line->replace(thinned(line->points()));
         line->append(*point);
         lastTime_ = std::max(lastTime_, point->x());
         largestValue_ = std::max(largestValue_, point->y());
@@ -127,8 +163,12 @@ void ChartView::apply(const SummaryUpdate &update)
 
 void ChartView::fitAxes()
 {
-    timeAxis_->setRange(0, std::max<qreal>(lastTime_, 1));
-    valueAxis_->setRange(0, largestValue_ > 0 ? largestValue_ * kHeadroom : 1);
+    const qreal timeEnd = roundUp(lastTime_);
+    const qreal valueEnd = roundUp(largestValue_);
+    if (timeAxis_->min() != 0 || timeAxis_->max() != timeEnd)
+        timeAxis_->setRange(0, timeEnd);
+    if (valueAxis_->min() != 0 || valueAxis_->max() != valueEnd)
+        valueAxis_->setRange(0, valueEnd);
 }
 
 void ChartView::mousePressEvent(QMouseEvent *event)

@@ -197,6 +197,11 @@ std::vector<SummaryRow> MonitorController::summaryRows()
     return connection_.locked([this](ReceivedState &) { return summary_.rows(); });
 }
 
+std::size_t MonitorController::summarySamples()
+{
+    return connection_.locked([this](ReceivedState &) { return summary_.samples(); });
+}
+
 void MonitorController::singleSummary()
 {
     apply(groups::atSingleSummaryStart());

@@ -62,6 +62,7 @@ public:
     Connection &connection() { return connection_; }
     // Rows of the summary table; read on the GUI thread between displays.
     std::vector<SummaryRow> summaryRows();
+    std::size_t summarySamples();
     // The list view keeps this up to date, for the saving groups.
     void setListRows(int rows) { listRows_ = rows; }
 
