@@ -91,10 +91,10 @@ ChartView::ChartView(QWidget *parent) : QChartView(parent)
 
     for (int i = 0; i < kSeriesCount; ++i) {
         auto *line = new QLineSeries;
+        chart->addSeries(line);  // adding applies the theme's colours: ours come after
         line->setColor(kSeriesColours[static_cast<std::size_t>(i)]);
         line->setPointsVisible(false);
         line->setPointLabelsVisible(false);
-        chart->addSeries(line);
         line->attachAxis(timeAxis_);
         line->attachAxis(valueAxis_);
         series_[static_cast<std::size_t>(i)] = line;
