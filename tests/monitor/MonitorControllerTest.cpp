@@ -22,15 +22,21 @@ namespace {
 
 const QString kConnected = QStringLiteral("Connected to application.");
 
-// The library listens a moment after it starts.
+// The library listens a moment after it starts; the boxes of the attempts
+// before are forgotten.
 bool connectPatiently(MonitorController &controller, RecordingView &view, int port)
 {
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 10000) {
         controller.connect(QStringLiteral("127.0.0.1"), port, false);
-        if (view.read<bool>([&] { return view.statuses.last() == kConnected; }))
+        if (view.read<bool>([&] { return view.statuses.last() == kConnected; })) {
+            view.read<bool>([&] {
+                view.messages.clear();
+                return true;
+            });
             return true;
+        }
         QTest::qWait(20);
     }
     return false;
