@@ -42,6 +42,16 @@ bool connectPatiently(MonitorController &controller, RecordingView &view, int po
     return false;
 }
 
+// An application and a monitor for it, set up as the window does.
+struct Watched {
+    explicit Watched(int port, int period = kPeriodFast) : peer(port), controller(view) { controller.setUp(period); }
+    bool connect() { return connectPatiently(controller, view, peer.port()); }
+
+    PeerProcess peer;
+    RecordingView view;
+    MonitorController controller;  // last: its threads use the view
+};
+
 } // namespace
 
 class MonitorControllerTest : public QObject {
@@ -68,12 +78,10 @@ private slots:
 
     void connectingResetsTheViewsAndEnablesTheConnectedGroups()
     {
-        PeerProcess peer(peerPort(peers_++));
-        RecordingView view;
-        MonitorController controller(view);
-        controller.setUp(kPeriodFast);
+        Watched watched(peerPort(peers_++));
+        auto &[peer, view, controller] = watched;
         QCOMPARE(view.markedRate, std::optional<int>(kPeriodFast));
-        QVERIFY(connectPatiently(controller, view, peer.port()));
+        QVERIFY(watched.connect());
         QCOMPARE(view.chartTitle, QStringLiteral("Summary of Allocations"));
         QCOMPARE(view.origin, Origin{});
         for (G group : {G::Disconnect, G::SingleSummary, G::StartContinuous, G::GetList, G::Pause, G::Quit})
@@ -90,11 +98,9 @@ private slots:
 
     void aPausedApplicationWaitsInItsTrackedCallsUntilReleased()
     {
-        PeerProcess peer(peerPort(peers_++));
-        RecordingView view;
-        MonitorController controller(view);
-        controller.setUp(kPeriodFast);
-        QVERIFY(connectPatiently(controller, view, peer.port()));
+        Watched watched(peerPort(peers_++));
+        auto &[peer, view, controller] = watched;
+        QVERIFY(watched.connect());
         controller.pause();
         QCOMPARE(view.pausedMark, QStringLiteral("Application is paused!"));
         QVERIFY(!view.enabled(G::Pause) && view.enabled(G::Release));
@@ -111,13 +117,11 @@ private slots:
 
     void aSingleSummaryShowsTheApplicationsCounters()
     {
-        PeerProcess peer(peerPort(peers_++));
+        Watched watched(peerPort(peers_++));
+        auto &[peer, view, controller] = watched;
         peer.send("malloc 100");
         QCOMPARE(peer.readLine(), QByteArray("ok"));
-        RecordingView view;
-        MonitorController controller(view);
-        controller.setUp(kPeriodFast);
-        QVERIFY(connectPatiently(controller, view, peer.port()));
+        QVERIFY(watched.connect());
         controller.singleSummary();
         QCOMPARE(view.statuses.last(), QStringLiteral("Got summary status"));
         QCOMPARE(view.origin.kind, OriginKind::ThisProgram);
@@ -133,11 +137,9 @@ private slots:
 
     void theApplicationsReportCallEndsContinuousSummary()
     {
-        PeerProcess peer(peerPort(peers_++));
-        RecordingView view;
-        MonitorController controller(view);
-        controller.setUp(kPeriodFast);
-        QVERIFY(connectPatiently(controller, view, peer.port()));
+        Watched watched(peerPort(peers_++));
+        auto &[peer, view, controller] = watched;
+        QVERIFY(watched.connect());
         controller.changeRate(kPeriodUltra);
         QCOMPARE(view.statuses.last(), QStringLiteral("Continous summary changed to every 200 ms"));
         controller.startContinuous();
@@ -163,11 +165,9 @@ private slots:
 
     void stoppingContinuousSummaryRestoresTheConnectedState()
     {
-        PeerProcess peer(peerPort(peers_++));
-        RecordingView view;
-        MonitorController controller(view);
-        controller.setUp(kPeriodSlow);
-        QVERIFY(connectPatiently(controller, view, peer.port()));
+        Watched watched(peerPort(peers_++), kPeriodSlow);
+        auto &[peer, view, controller] = watched;
+        QVERIFY(watched.connect());
         controller.startContinuous();
         QVERIFY(view.waitFor([&] { return view.summaries.size() == 1; }));
         QElapsedTimer clock;
@@ -184,16 +184,12 @@ private slots:
 
     void losingThePausedApplicationReportsItWithoutWaitingForARelease()
     {
-        RecordingView view;
-        MonitorController controller(view);
-        controller.setUp(kPeriodFast);
-        {
-            PeerProcess peer(peerPort(peers_++));
-            QVERIFY(connectPatiently(controller, view, peer.port()));
-            controller.pause();
-            QCOMPARE(view.pausedMark, QStringLiteral("Application is paused!"));
-            peer.kill();
-        }
+        Watched watched(peerPort(peers_++));
+        auto &[peer, view, controller] = watched;
+        QVERIFY(watched.connect());
+        controller.pause();
+        QCOMPARE(view.pausedMark, QStringLiteral("Application is paused!"));
+        peer.kill();
         QElapsedTimer clock;
         clock.start();
         QVERIFY(view.statusSeen(QStringLiteral("Disconnected")));
