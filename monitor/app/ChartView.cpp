@@ -105,7 +105,10 @@ ChartView::ChartView(QWidget *parent) : QChartView(parent)
     titleFont.setBold(true);
     chart->setTitleFont(titleFont);
 
+    // The view made a chart of its own, which it lets go of, not deletes.
+    QChart *made = this->chart();
     setChart(chart);
+    delete made;
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::RectangleRubberBand);
     setToolTip(QStringLiteral("Mark area to zoom in, hold down right mouse button to move data"));
