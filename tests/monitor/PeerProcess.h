@@ -3,6 +3,7 @@
 // monitor on its own port, and talks to it over its standard input and output.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -48,11 +49,10 @@ public:
     // The next answer line, or empty after `limit`.
     QByteArray readLine(std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
-        if (!process_.canReadLine())
-            process_.waitForReadyRead(static_cast<int>(limit.count()));
-        while (!process_.canReadLine() && process_.waitForReadyRead(static_cast<int>(limit.count()))) {
+        QDeadlineTimer deadline(limit);
+        while (!process_.canReadLine() && process_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
         }
-        return process_.readLine().trimmed();
+        return process_.canReadLine() ? process_.readLine().trimmed() : QByteArray();
     }
 
     void kill()
