@@ -183,7 +183,7 @@ void MainWindow::setUpEdits()
     for (const auto &[choices, min, max] : filters) {
         for (QRadioButton *choice : choices)
             connect(choice, &QRadioButton::toggled, this,
-                    [this, choices, min, max] { followFilterChoice(choices, min, max); });
+                    [this, choices = choices, min = min, max = max] { followFilterChoice(choices, min, max); });
         followFilterChoice(choices, min, max);
     }
     u.updIndent->setWrapping(false);

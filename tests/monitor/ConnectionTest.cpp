@@ -85,6 +85,8 @@ private slots:
         CountingListener listener;
         Connection connection(&listener);
         QVERIFY(openPatiently(connection, peer.port()));
+        // A reply shows the library serving: only then does it send notices.
+        QVERIFY(connection.request(MSG_SUMMARY, Connection::Reply::Summary));
         peer.send("status");
         const QList<QByteArray> site = peer.readLine().split(' ');
         QCOMPARE(site.size(), qsizetype(3));

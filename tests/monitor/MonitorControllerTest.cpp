@@ -79,7 +79,9 @@ private slots:
     void connectingResetsTheViewsAndEnablesTheConnectedGroups()
     {
         Watched watched(peerPort(peers_++));
-        auto &[peer, view, controller] = watched;
+        [[maybe_unused]] PeerProcess &peer = watched.peer;
+        RecordingView &view = watched.view;
+        MonitorController &controller = watched.controller;
         QCOMPARE(view.markedRate, std::optional<int>(kPeriodFast));
         QVERIFY(watched.connect());
         QCOMPARE(view.chartTitle, QStringLiteral("Summary of Allocations"));
@@ -99,7 +101,9 @@ private slots:
     void aPausedApplicationWaitsInItsTrackedCallsUntilReleased()
     {
         Watched watched(peerPort(peers_++));
-        auto &[peer, view, controller] = watched;
+        [[maybe_unused]] PeerProcess &peer = watched.peer;
+        RecordingView &view = watched.view;
+        MonitorController &controller = watched.controller;
         QVERIFY(watched.connect());
         controller.pause();
         QCOMPARE(view.pausedMark, QStringLiteral("Application is paused!"));
@@ -118,7 +122,9 @@ private slots:
     void aSingleSummaryShowsTheApplicationsCounters()
     {
         Watched watched(peerPort(peers_++));
-        auto &[peer, view, controller] = watched;
+        [[maybe_unused]] PeerProcess &peer = watched.peer;
+        RecordingView &view = watched.view;
+        MonitorController &controller = watched.controller;
         peer.send("malloc 100");
         QCOMPARE(peer.readLine(), QByteArray("ok"));
         QVERIFY(watched.connect());
@@ -138,7 +144,9 @@ private slots:
     void theApplicationsReportCallEndsContinuousSummary()
     {
         Watched watched(peerPort(peers_++));
-        auto &[peer, view, controller] = watched;
+        [[maybe_unused]] PeerProcess &peer = watched.peer;
+        RecordingView &view = watched.view;
+        MonitorController &controller = watched.controller;
         QVERIFY(watched.connect());
         controller.changeRate(kPeriodUltra);
         QCOMPARE(view.statuses.last(), QStringLiteral("Continous summary changed to every 200 ms"));
@@ -166,7 +174,9 @@ private slots:
     void stoppingContinuousSummaryRestoresTheConnectedState()
     {
         Watched watched(peerPort(peers_++), kPeriodSlow);
-        auto &[peer, view, controller] = watched;
+        [[maybe_unused]] PeerProcess &peer = watched.peer;
+        RecordingView &view = watched.view;
+        MonitorController &controller = watched.controller;
         QVERIFY(watched.connect());
         controller.startContinuous();
         QVERIFY(view.waitFor([&] { return view.summaries.size() == 1; }));
@@ -185,7 +195,9 @@ private slots:
     void losingThePausedApplicationReportsItWithoutWaitingForARelease()
     {
         Watched watched(peerPort(peers_++));
-        auto &[peer, view, controller] = watched;
+        [[maybe_unused]] PeerProcess &peer = watched.peer;
+        RecordingView &view = watched.view;
+        MonitorController &controller = watched.controller;
         QVERIFY(watched.connect());
         controller.pause();
         QCOMPARE(view.pausedMark, QStringLiteral("Application is paused!"));
