@@ -59,8 +59,13 @@ class MonitorControllerTest : public QObject {
 
 private:
     int peers_ = 0;
+    std::unique_ptr<Watched> watched_;
 
 private slots:
+    // Each test has an application of its own and a monitor for it.
+    void init() { watched_ = std::make_unique<Watched>(peerPort(peers_++)); }
+    void cleanup() { watched_.reset(); }
+
     void anUnreachableLibraryIsReportedAndTheWindowStaysDisconnected()
     {
         RecordingView view;
@@ -78,142 +83,125 @@ private slots:
 
     void connectingResetsTheViewsAndEnablesTheConnectedGroups()
     {
-        Watched watched(peerPort(peers_++));
-        [[maybe_unused]] PeerProcess &peer = watched.peer;
-        RecordingView &view = watched.view;
-        MonitorController &controller = watched.controller;
-        QCOMPARE(view.markedRate, std::optional<int>(kPeriodFast));
-        QVERIFY(watched.connect());
-        QCOMPARE(view.chartTitle, QStringLiteral("Summary of Allocations"));
-        QCOMPARE(view.origin, Origin{});
+        Watched &w = *watched_;
+        QCOMPARE(w.view.markedRate, std::optional<int>(kPeriodFast));
+        QVERIFY(w.connect());
+        QCOMPARE(w.view.chartTitle, QStringLiteral("Summary of Allocations"));
+        QCOMPARE(w.view.origin, Origin{});
         for (G group : {G::Disconnect, G::SingleSummary, G::StartContinuous, G::GetList, G::Pause, G::Quit})
-            QVERIFY(view.enabled(group));
+            QVERIFY(w.view.enabled(group));
         for (G group : {G::Connect, G::StopContinuous, G::Release, G::SaveSummary})
-            QVERIFY(!view.enabled(group));
+            QVERIFY(!w.view.enabled(group));
 
-        controller.disconnect();
-        QCOMPARE(view.statuses.mid(view.statuses.size() - 2),
+        w.controller.disconnect();
+        QCOMPARE(w.view.statuses.mid(w.view.statuses.size() - 2),
                  (QStringList{"Disconnecting from application...", "Disconnected"}));
-        QVERIFY(view.enabled(G::Connect));
-        QVERIFY(view.messages.empty());
+        QVERIFY(w.view.enabled(G::Connect));
+        QVERIFY(w.view.messages.empty());
     }
 
     void aPausedApplicationWaitsInItsTrackedCallsUntilReleased()
     {
-        Watched watched(peerPort(peers_++));
-        [[maybe_unused]] PeerProcess &peer = watched.peer;
-        RecordingView &view = watched.view;
-        MonitorController &controller = watched.controller;
-        QVERIFY(watched.connect());
-        controller.pause();
-        QCOMPARE(view.pausedMark, QStringLiteral("Application is paused!"));
-        QVERIFY(!view.enabled(G::Pause) && view.enabled(G::Release));
-        peer.send("tick");
-        QVERIFY(peer.readLine(300ms).isEmpty());
+        Watched &w = *watched_;
+        QVERIFY(w.connect());
+        w.controller.pause();
+        QCOMPARE(w.view.pausedMark, QStringLiteral("Application is paused!"));
+        QVERIFY(!w.view.enabled(G::Pause) && w.view.enabled(G::Release));
+        w.peer.send("tick");
+        QVERIFY(w.peer.readLine(300ms).isEmpty());
         QElapsedTimer clock;
         clock.start();
-        controller.release();
-        QCOMPARE(peer.readLine(), QByteArray("ticked"));
+        w.controller.release();
+        QCOMPARE(w.peer.readLine(), QByteArray("ticked"));
         QVERIFY(clock.elapsed() < 1000);
-        QCOMPARE(view.pausedMark, QString());
-        QVERIFY(view.enabled(G::Pause) && !view.enabled(G::Release));
+        QCOMPARE(w.view.pausedMark, QString());
+        QVERIFY(w.view.enabled(G::Pause) && !w.view.enabled(G::Release));
     }
 
     void aSingleSummaryShowsTheApplicationsCounters()
     {
-        Watched watched(peerPort(peers_++));
-        [[maybe_unused]] PeerProcess &peer = watched.peer;
-        RecordingView &view = watched.view;
-        MonitorController &controller = watched.controller;
-        peer.send("malloc 100");
-        QCOMPARE(peer.readLine(), QByteArray("ok"));
-        QVERIFY(watched.connect());
-        controller.singleSummary();
-        QCOMPARE(view.statuses.last(), QStringLiteral("Got summary status"));
-        QCOMPARE(view.origin.kind, OriginKind::ThisProgram);
-        QCOMPARE(view.summaries.size(), std::size_t(1));
-        const std::vector<SummaryRow> &rows = view.summaries[0].rows;
+        Watched &w = *watched_;
+        w.peer.send("malloc 100");
+        QCOMPARE(w.peer.readLine(), QByteArray("ok"));
+        QVERIFY(w.connect());
+        w.controller.singleSummary();
+        QCOMPARE(w.view.statuses.last(), QStringLiteral("Got summary status"));
+        QCOMPARE(w.view.origin.kind, OriginKind::ThisProgram);
+        QCOMPARE(w.view.summaries.size(), std::size_t(1));
+        const std::vector<SummaryRow> &rows = w.view.summaries[0].rows;
         QCOMPARE(rows.size(), std::size_t(4));
         QCOMPARE(rows[0], (SummaryRow{"malloc", "1", "100"}));
         QCOMPARE(rows[2], (SummaryRow{"Total", "1", "100"}));
         QCOMPARE(rows[3].caption, QStringLiteral("Internal Use"));
-        QVERIFY(view.enabled(G::SaveSummary) && view.enabled(G::SaveAll) && !view.enabled(G::SaveList));
-        QVERIFY(view.enabled(G::SingleSummary));
+        QVERIFY(w.view.enabled(G::SaveSummary) && w.view.enabled(G::SaveAll) && !w.view.enabled(G::SaveList));
+        QVERIFY(w.view.enabled(G::SingleSummary));
     }
 
     void theApplicationsReportCallEndsContinuousSummary()
     {
-        Watched watched(peerPort(peers_++));
-        [[maybe_unused]] PeerProcess &peer = watched.peer;
-        RecordingView &view = watched.view;
-        MonitorController &controller = watched.controller;
-        QVERIFY(watched.connect());
-        controller.changeRate(kPeriodUltra);
-        QCOMPARE(view.statuses.last(), QStringLiteral("Continous summary changed to every 200 ms"));
-        controller.startContinuous();
-        QVERIFY(view.statuses.contains(QStringLiteral("Gets updated summary from application every 200 ms")));
-        QCOMPARE(view.cursor, Cursor::AppStarting);
-        QVERIFY(view.enabled(G::StopContinuous) && !view.enabled(G::Disconnect));
-        QVERIFY(view.waitFor([&] { return view.summaries.size() >= 3; }));
-        QVERIFY(view.statusSeen(QStringLiteral("Get summary every 200ms")));
+        Watched &w = *watched_;
+        QVERIFY(w.connect());
+        w.controller.changeRate(kPeriodUltra);
+        QCOMPARE(w.view.statuses.last(), QStringLiteral("Continous summary changed to every 200 ms"));
+        w.controller.startContinuous();
+        QVERIFY(w.view.statuses.contains(QStringLiteral("Gets updated summary from application every 200 ms")));
+        QCOMPARE(w.view.cursor, Cursor::AppStarting);
+        QVERIFY(w.view.enabled(G::StopContinuous) && !w.view.enabled(G::Disconnect));
+        QVERIFY(w.view.waitFor([&] { return w.view.summaries.size() >= 3; }));
+        QVERIFY(w.view.statusSeen(QStringLiteral("Get summary every 200ms")));
 
-        peer.send("status");
-        const QList<QByteArray> site = peer.readLine().split(' ');
-        QVERIFY(view.statusSeen(QStringLiteral("The application sent summary status using a VexalShowStatus call.")));
-        QCOMPARE(view.read<Origin>([&] { return view.origin; }),
+        w.peer.send("status");
+        const QList<QByteArray> site = w.peer.readLine().split(' ');
+        QVERIFY(w.view.statusSeen(QStringLiteral("The application sent summary status using a VexalShowStatus call.")));
+        QCOMPARE(w.view.read<Origin>([&] { return w.view.origin; }),
                  (Origin{OriginKind::Application, QString::fromLatin1(site.value(1)), site.value(2).toInt()}));
-        QVERIFY(!view.enabled(G::StopContinuous));
-        QVERIFY(view.enabled(G::Disconnect) && view.enabled(G::StartContinuous) && view.enabled(G::SingleSummary));
-        QCOMPARE(view.read<Cursor>([&] { return view.cursor; }), Cursor::Default);
+        QVERIFY(!w.view.enabled(G::StopContinuous));
+        QVERIFY(w.view.enabled(G::Disconnect) && w.view.enabled(G::StartContinuous) && w.view.enabled(G::SingleSummary));
+        QCOMPARE(w.view.read<Cursor>([&] { return w.view.cursor; }), Cursor::Default);
         // The ticker has ended: no summary comes any more.
         QTest::qWait(100);
-        const std::size_t shown = view.read<std::size_t>([&] { return view.summaries.size(); });
-        QVERIFY(!view.waitFor([&] { return view.summaries.size() > shown + 1; }, 600ms));
+        const std::size_t shown = w.view.read<std::size_t>([&] { return w.view.summaries.size(); });
+        QVERIFY(!w.view.waitFor([&] { return w.view.summaries.size() > shown + 1; }, 600ms));
     }
 
     void stoppingContinuousSummaryRestoresTheConnectedState()
     {
-        Watched watched(peerPort(peers_++), kPeriodSlow);
-        [[maybe_unused]] PeerProcess &peer = watched.peer;
-        RecordingView &view = watched.view;
-        MonitorController &controller = watched.controller;
-        QVERIFY(watched.connect());
-        controller.startContinuous();
-        QVERIFY(view.waitFor([&] { return view.summaries.size() == 1; }));
+        Watched &w = *watched_;
+        w.controller.changeRate(kPeriodSlow);
+        QVERIFY(w.connect());
+        w.controller.startContinuous();
+        QVERIFY(w.view.waitFor([&] { return w.view.summaries.size() == 1; }));
         QElapsedTimer clock;
         clock.start();
-        controller.stopContinuous();  // the ticker sleeps 10 s: Stop must not wait for that
+        w.controller.stopContinuous();  // the ticker sleeps 10 s: Stop must not wait for that
         QVERIFY(clock.elapsed() < 1000);
-        QCOMPARE(view.statuses.last(), QStringLiteral("Stopped getting continous summary from application."));
+        QCOMPARE(w.view.statuses.last(), QStringLiteral("Stopped getting continous summary from application."));
         for (G group : {G::Disconnect, G::SingleSummary, G::StartContinuous, G::GetList, G::ShowFullPath,
                         G::SaveSummary})
-            QVERIFY(view.enabled(group));
-        QVERIFY(!view.enabled(G::StopContinuous));
-        QCOMPARE(view.cursor, Cursor::Default);
+            QVERIFY(w.view.enabled(group));
+        QVERIFY(!w.view.enabled(G::StopContinuous));
+        QCOMPARE(w.view.cursor, Cursor::Default);
     }
 
     void losingThePausedApplicationReportsItWithoutWaitingForARelease()
     {
-        Watched watched(peerPort(peers_++));
-        [[maybe_unused]] PeerProcess &peer = watched.peer;
-        RecordingView &view = watched.view;
-        MonitorController &controller = watched.controller;
-        QVERIFY(watched.connect());
-        controller.pause();
-        QCOMPARE(view.pausedMark, QStringLiteral("Application is paused!"));
-        peer.kill();
+        Watched &w = *watched_;
+        QVERIFY(w.connect());
+        w.controller.pause();
+        QCOMPARE(w.view.pausedMark, QStringLiteral("Application is paused!"));
+        w.peer.kill();
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(view.statusSeen(QStringLiteral("Disconnected")));
+        QVERIFY(w.view.statusSeen(QStringLiteral("Disconnected")));
         QVERIFY2(clock.elapsed() < 2000, "the disconnect waited for an answer from a lost application");
-        const QStringList statuses = view.read<QStringList>([&] { return view.statuses; });
+        const QStringList statuses = w.view.read<QStringList>([&] { return w.view.statuses; });
         const auto lost = statuses.indexOf(QStringLiteral("Connection lost with the application!"));
         QVERIFY(lost >= 0 && lost < statuses.lastIndexOf(QStringLiteral("Disconnected")));
-        QCOMPARE(view.read<std::vector<MessageBox>>([&] { return view.messages; }),
+        QCOMPARE(w.view.read<std::vector<MessageBox>>([&] { return w.view.messages; }),
                  (std::vector<MessageBox>{{QStringLiteral("Connection Lost"),
                                            QStringLiteral("Connection lost with the application!"),
                                            MessageIcon::Warning}}));
-        QVERIFY(view.waitFor([&] { return view.pausedMark.isEmpty() && view.groups[0] && !view.groups[12]; }));
+        QVERIFY(w.view.waitFor([&] { return w.view.pausedMark.isEmpty() && w.view.groups[0] && !w.view.groups[12]; }));
     }
 };
 
