@@ -250,7 +250,13 @@ void MonitorController::tick(const std::shared_ptr<Ticker> &ticker)
 {
     while (connection_.locked([](ReceivedState &state) { return state.continuous && state.connected; })) {
         requestSummary();
-        view_.setStatus(QStringLiteral("Get summary every %1ms").arg(period()));
+        const int periodMs = period();
+        // Not once Stop or a report call of the application ended the run:
+        // their own status line comes after this one.
+        connection_.locked([&](ReceivedState &state) {
+            if (state.continuous)
+                view_.setStatus(QStringLiteral("Get summary every %1ms").arg(periodMs));
+        });
         ticker->wake.wait(std::chrono::milliseconds(period()));
     }
     ticker->ended.set();

@@ -162,6 +162,8 @@ private slots:
         QTest::qWait(100);
         const std::size_t shown = w.view.read<std::size_t>([&] { return w.view.summaries.size(); });
         QVERIFY(!w.view.waitFor([&] { return w.view.summaries.size() > shown + 1; }, 600ms));
+        QCOMPARE(w.view.read<QString>([&] { return w.view.statuses.last(); }),
+                 QStringLiteral("The application sent summary status using a VexalShowStatus call."));
     }
 
     void stoppingContinuousSummaryRestoresTheConnectedState()
