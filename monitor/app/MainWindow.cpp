@@ -9,6 +9,7 @@
 #include "ui_MainWindow.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -87,7 +88,7 @@ void MainWindow::setUpControls()
     statusLine_->setObjectName(QStringLiteral("stbStatusText"));
     ui_->stbStatusBar->addWidget(statusLine_, 1);
     setFixedSize(kClientWidth, kClientHeight + ui_->mnuMain->sizeHint().height());
-    setWindowIcon(glyph(Glyph::Program));
+    QApplication::setWindowIcon(glyph(Glyph::Program));  // the About window shows it too
 
     // One action per operation; its buttons show its glyph and its hint.
     const std::vector<std::tuple<QAction *, Glyph, std::vector<QToolButton *>>> operations = {
