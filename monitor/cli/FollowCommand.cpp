@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // follow: answers the application's own report calls until it ends.
 #include "Commands.h"
+#include "Console.h"
 #include "ExitStatus.h"
 
 #include <TransferRecord.h>
@@ -30,26 +31,53 @@ int answerStatusCall(const Options &options, Session &session, monitor::SummaryS
     return printSummary(options, session, summary, origin);
 }
 
+// Fetches the list the application's VexalShowList call announced; the
+// list's end lets the calling thread go on.
+int answerListCall(const Options &options, Session &session, bool &checked)
+{
+    const ::CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.listCall; }));
+    RecordTable table;
+    if (const int fetched = fetchList(session, table); fetched != kDone)
+        return fetched;
+    if (!options.check)
+        return printList(options, table, origin);
+    checked = true;
+    return checkList(options, session, table, origin);
+}
+
 } // namespace
 
 int runFollow(const Options &options, Session &session)
 {
     // One summary table per connection, as the window keeps it.
     monitor::SummaryState summary;
+    bool checked = false;
+    bool failed = false;
     for (;;) {
         session.setActivity("following the application");
+        int status = kDone;
         switch (session.nextEvent()) {
         case Session::Event::StatusCall:
-            if (const int status = answerStatusCall(options, session, summary); status != kDone)
-                return status;
+            status = answerStatusCall(options, session, summary);
             break;
         case Session::Event::ListCall:
+            status = answerListCall(options, session, checked);
             break;
         case Session::Event::Ended:
         case Session::Event::Interrupted:
-            // The application's end is how following ends.
-            return kDone;
+            // The application's end is how following ends. A check that
+            // never ran must not pass: the application may have died before
+            // its VexalShowList call.
+            if (options.check && !checked) {
+                say(QStringLiteral("nothing was checked: no VexalShowList call came from %1").arg(session.where()));
+                return kCheckFailed;
+            }
+            return failed ? kCheckFailed : kDone;
         }
+        if (status == kCheckFailed)
+            failed = true;
+        else if (status != kDone)
+            return status;
     }
 }
 

@@ -27,9 +27,11 @@ int run(const Options &options, Session &session)
     case Command::Follow:
         return runFollow(options, session);
     case Command::List:
+        return runList(options, session);
     case Command::Code:
+        return runCode(options, session);
     case Command::Check:
-        break;
+        return runCheck(options, session);
     }
     return kBadUsage;
 }
