@@ -53,6 +53,9 @@ int runFollow(const Options &options, Session &session)
     monitor::SummaryState summary;
     bool checked = false;
     bool failed = false;
+    // Report calls the application made before this line went to its own
+    // output: say when vxl began to follow.
+    say(QStringLiteral("following the application at %1").arg(session.where()));
     for (;;) {
         session.setActivity("following the application");
         int status = kDone;
