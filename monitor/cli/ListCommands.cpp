@@ -15,12 +15,14 @@ namespace vexal::cli {
 namespace {
 
 // The window's progress texts on a terminal, once a fetch has run longer
-// than this; one line, rewritten in place and erased at the end.
+// than this; one line, rewritten in place (at most this often) and erased
+// at the end.
 constexpr std::chrono::seconds kQuietFetch{1};
+constexpr std::chrono::milliseconds kProgressInterval{100};
 
 class FetchProgress {
 public:
-    FetchProgress() : shown_(isTerminal(STDERR_FILENO)), start_(Clock::now()) {}
+    FetchProgress() : shown_(isTerminal(STDERR_FILENO)), nextShown_(Clock::now() + kQuietFetch) {}
     ~FetchProgress()
     {
         if (written_)
@@ -34,9 +36,11 @@ public:
         monitor::ListFetch::Progress progress;
         if (shown_)
             progress.received = [this](qsizetype n) {
-                if (Clock::now() - start_ > kQuietFetch) {
+                const Clock::time_point now = Clock::now();
+                if (now >= nextShown_) {
                     write("\r\x1b[K" + RecordTable::receivingProgressText(n).toLatin1());
                     written_ = true;
+                    nextShown_ = now + kProgressInterval;
                 }
             };
         return progress;
@@ -46,7 +50,7 @@ private:
     static void write(const QByteArray &text) { [[maybe_unused]] auto n = ::write(STDERR_FILENO, text.data(), size_t(text.size())); }
 
     const bool shown_;
-    const Clock::time_point start_;
+    Clock::time_point nextShown_;
     bool written_ = false;
 };
 
