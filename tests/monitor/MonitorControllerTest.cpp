@@ -4,56 +4,18 @@
 // summary, the list and its code, the application's own report calls, loss
 // of the connection.
 #include "FakeLibrary.h"
-#include "PeerProcess.h"
-#include "RecordingView.h"
-
-#include <MonitorController.h>
-#include <MonitorSettings.h>
-
-#include <QElapsedTimer>
-#include <QTest>
+#include "Watched.h"
 
 using namespace vexal::monitor;
 using namespace std::chrono_literals;
+using vexal::monitor::test::connectPatiently;
 using vexal::monitor::test::FakeLibrary;
-using vexal::monitor::test::PeerProcess;
 using vexal::monitor::test::peerPort;
 using vexal::monitor::test::RecordingView;
+using vexal::monitor::test::Watched;
 using G = CommandGroup;
 
 namespace {
-
-const QString kConnected = QStringLiteral("Connected to application.");
-
-// The library listens a moment after it starts; the boxes of the attempts
-// before are forgotten.
-bool connectPatiently(MonitorController &controller, RecordingView &view, int port)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        controller.connect(QStringLiteral("127.0.0.1"), port, false);
-        if (view.read<bool>([&] { return view.statuses.last() == kConnected; })) {
-            view.read<bool>([&] {
-                view.messages.clear();
-                return true;
-            });
-            return true;
-        }
-        QTest::qWait(20);
-    }
-    return false;
-}
-
-// An application and a monitor for it, set up as the window does.
-struct Watched {
-    explicit Watched(int port, int period = kPeriodFast) : peer(port), controller(view) { controller.setUp(period); }
-    bool connect() { return connectPatiently(controller, view, peer.port()); }
-
-    PeerProcess peer;
-    RecordingView view;
-    MonitorController controller;  // last: its threads use the view
-};
 
 // The statuses from `first` on.
 QStringList statusesFrom(RecordingView &view, const QString &first)
