@@ -116,9 +116,11 @@ GroupChanges atListFetchEnd(bool paused, ViewContents views)
     return set({G::GetList, G::GenerateCode}, true, std::move(changes));
 }
 
-GroupChanges atListCleared(bool paused)
+GroupChanges atListCleared(bool paused, bool summaryRows)
 {
-    GroupChanges changes = set({G::GenerateCode, G::SaveCode}, false);
+    GroupChanges changes = set({G::GenerateCode, G::SaveCode, G::SaveList}, false);
+    if (!summaryRows)
+        changes.emplace_back(G::SaveAll, false);
     changes.emplace_back(G::Pause, !paused);
     changes.emplace_back(G::Release, paused);
     return changes;

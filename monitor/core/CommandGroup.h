@@ -58,8 +58,8 @@ GroupChanges atReportCall();
 GroupChanges atListFetchStart();
 GroupChanges atListTimeOut();
 GroupChanges atListFetchEnd(bool paused, ViewContents views);
-// The list was cleared for a summary.
-GroupChanges atListCleared(bool paused);
+// The list was cleared for a summary: what saved or used it goes.
+GroupChanges atListCleared(bool paused, bool summaryRows);
 
 } // namespace groups
 

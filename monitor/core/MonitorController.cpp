@@ -490,7 +490,7 @@ void MonitorController::clearListForSummary()
     view_.showCode(nullptr);
     view_.letEventsRun();
     listRows_ = 0;
-    apply(groups::atListCleared(paused_));
+    apply(groups::atListCleared(paused_, connection_.locked([this](ReceivedState &) { return !summary_.rows().empty(); })));
     // An empty list counts nothing, whoever asked for the summary.
     view_.setListCounters(QStringLiteral("0"));
 }
