@@ -2,6 +2,9 @@
 // The list of live allocations of a program linked with libVexal, fetched
 // over loopback:
 //   core    the monitor core's fetch alone (ListFetch into a RecordTable);
+//   ceiling the same against a stand-in library that writes the answers to
+//           all the requests waiting in its input together: what the
+//           monitor's side can take;
 //   window  the desktop window: from the click on "Get list of
 //           allocations" to "Got list of outstanding memory allocations",
 //           the monitor's peak resident memory, a sort by each column both
@@ -9,8 +12,11 @@
 //           index" (click to "Vexal Code created.").
 // Each figure is measured several times; best and median are printed.
 //
-//   QT_QPA_PLATFORM=offscreen ListBench core|window [RECORDS] [RUNS]
-//   (default 100000 records, 5 runs)
+//   QT_QPA_PLATFORM=offscreen ListBench core|ceiling|window [RECORDS] [RUNS]
+//   (default 100000 records, 5 runs; VEXAL_LIST_PEER names another
+//   application program to start)
+#include "FakeLibrary.h"
+
 #include <Application.h>
 #include <ListFetch.h>
 #include <MainWindow.h>
@@ -77,7 +83,7 @@ class Application {
 public:
     Application(int port, long records)
     {
-        process_.setProgram(QStringLiteral(VEXAL_LIST_PEER));
+        process_.setProgram(qEnvironmentVariable("VEXAL_LIST_PEER", QStringLiteral(VEXAL_LIST_PEER)));
         process_.setArguments({QString::number(port), QString::number(records)});
         process_.start();
         process_.waitForStarted();
@@ -202,6 +208,10 @@ int main(int argc, char **argv)
     const int runs = argc > 3 ? std::max(1, atoi(argv[3])) : 5;
     const int port = 28000 + static_cast<int>(getpid() % 4000);
 
+    if (mode == "ceiling") {
+        test::FakeLibrary library(static_cast<int>(records));
+        return benchCore(library.port(), records, runs);
+    }
     Application application(port, records);
     return mode == "core" ? benchCore(port, records, runs) : benchWindow(port, records, runs);
 }
