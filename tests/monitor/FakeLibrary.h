@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// A stand-in for the library's side of one connection, for the list tests:
-// it answers list start, next record and list end from a list of its own,
-// keeps every byte the monitor sent, and can fall silent or hang up after a
-// given number of records. Plain sockets on its own thread; the monitor's
-// socket module is the process's client endpoint meanwhile.
+// A stand-in for the library's side of one connection, for the list tests
+// and benchmark: it answers list start, next record and list end from a list
+// of its own, keeps every byte the monitor sent, and can fall silent or hang
+// up after a given number of records. The answers to all the requests one
+// read brings are written together. Plain sockets on its own thread; the
+// monitor's socket module is the process's client endpoint meanwhile.
 #pragma once
 
 #include <SocketCom.h>
@@ -101,11 +102,13 @@ private:
                 received_.append(chunk, got);
             }
             pending.append(chunk, got);
+            QByteArray answers;
             for (qsizetype end = pending.indexOf('\0'); end >= 0; end = pending.indexOf('\0')) {
                 const int command = pending.left(end).split('\x01').value(0).toInt();
                 pending.remove(0, end + 1);
                 if (command == MSG_LIST_NEXT && sent >= limit_) {
                     if (after_ == After::HangUp) {
+                        ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
                         if (peer_.exchange(-1) >= 0)
                             ::close(peer);
                         return;
@@ -123,8 +126,10 @@ private:
                 else if (command == MSG_LIST_END)
                     for (int value = 1; value <= TRANSFER_STATUS_VALUES; ++value)
                         addBigIntSocketData(&answer, value);
-                ::send(peer, answer.data, static_cast<size_t>(answer.size), MSG_NOSIGNAL);
+                answers.append(answer.data, answer.size);
             }
+            if (!answers.isEmpty())
+                ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
         }
     }
 

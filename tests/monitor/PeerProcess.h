@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Runs the test application (monitor_peer, linked with libVexal) serving a
-// monitor on its own port, and talks to it over its standard input and output.
+// Runs a test application linked with libVexal (monitor_peer unless told)
+// serving a monitor on its own port, and talks to it over its standard input
+// and output.
 #pragma once
 
 #include <QDeadlineTimer>
@@ -25,9 +26,9 @@ inline int peerPort(int peerNumber)
 
 class PeerProcess {
 public:
-    explicit PeerProcess(int port) : port_(port)
+    explicit PeerProcess(int port, const QString &program = QStringLiteral(VEXAL_MONITOR_PEER)) : port_(port)
     {
-        process_.setProgram(QStringLiteral(VEXAL_MONITOR_PEER));
+        process_.setProgram(program);
         process_.setArguments({QString::number(port)});
         process_.start();
         process_.waitForStarted();
