@@ -23,6 +23,10 @@ struct Connection::Session {
     std::atomic<bool> ended{false};  // closed: waiters and a woken sender give up
     DoneEvent receiverEnded;
     std::atomic<int> senderResult{0};
+    // A reply of each kind was stored and its wait has not taken it yet;
+    // under the communication lock. What tells a reply from the wake-up of
+    // a connection's end, which may follow it at once.
+    bool arrived[3] = {};
 
     AutoResetEvent &reply(Reply which)
     {
@@ -35,6 +39,13 @@ struct Connection::Session {
             break;
         }
         return controlReply;
+    }
+
+    // Under the communication lock.
+    void deliver(Reply which)
+    {
+        arrived[int(which)] = true;
+        reply(which).set();
     }
 
     void end()
@@ -207,9 +218,10 @@ bool Connection::awaitReply(Reply reply, std::chrono::milliseconds timeout)
     std::shared_ptr<Session> session = locked([this](ReceivedState &) { return session_; });
     if (!session)
         return false;
-    // A connection that ended wakes every waiter: that is no reply.
-    return session->reply(reply).wait(timeout) && !session->ended
-           && locked([&](ReceivedState &) { return session_ == session; });
+    // A connection that ended wakes every waiter: that is no reply, but a
+    // reply stored before the end is one.
+    return session->reply(reply).wait(timeout)
+           && locked([&](ReceivedState &) { return std::exchange(session->arrived[int(reply)], false); });
 }
 
 bool Connection::awaitReceiverEnd(std::chrono::milliseconds timeout)
@@ -293,17 +305,17 @@ void Connection::receiveLoop(const std::shared_ptr<Session> &session)
             const bool wasContinuous = state.continuous;
             switch (decodeMessage(message.data, state)) {
             case Wake::SummaryReply:
-                session->summaryReply.set();
+                session->deliver(Reply::Summary);
                 break;
             case Wake::ListReply:
-                session->listReply.set();
+                session->deliver(Reply::List);
                 break;
             case Wake::ListRecord:
                 if (!recordSink_ || recordSink_(state.data))
-                    session->listReply.set();
+                    session->deliver(Reply::List);
                 break;
             case Wake::ControlReply:
-                session->controlReply.set();
+                session->deliver(Reply::Control);
                 break;
             case Wake::StatusCall:
                 if (listener_)
