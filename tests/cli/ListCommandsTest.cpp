@@ -67,6 +67,13 @@ private slots:
         QCOMPARE(ran.status, 0);
         QCOMPARE(ran.out, QByteArray("\tVexalFreeThese(\"/src/even.c\", 102, 102, 18, 18, 0, 2, 2);\n"
                                      "\tVexalFreeThese(\"/src/odd.c\", 101, 101, 17, 17, 0, 1, 1);\n"));
+
+        FakeLibrary again(3);
+        const Ran json = vxl(QStringList{"code", "--index", "exact", "--since-index", "2", "--format", "json"} + atFake(again));
+        QCOMPARE(json.status, 0);
+        QCOMPARE(QJsonDocument::fromJson(json.out).object(),
+                 QJsonObject({{"posix", true},
+                              {"lines", QJsonArray{"VexalFreeThese(\"/src/even.c\", 102, 102, 18, 18, 0, 2, 2);"}}}));
     }
 
     void checkPassesWithinItsLimitsAndFailsBeyondThemPrintingTheBlocks()
