@@ -515,6 +515,8 @@ void MonitorController::generateCode(const RecordTable *table, const SynthesisOp
 {
     view_.setCursor(Cursor::Wait);
     view_.setStatus(QStringLiteral("Creating Vexal Code..."));
+    // The code on show goes first: a million lines twice would not fit.
+    view_.showCode(nullptr);
     auto code = std::make_shared<GeneratedCode>();
     if (table != nullptr)
         *code = ::generateCode(*table, options, selectedRows);
