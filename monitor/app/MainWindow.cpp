@@ -270,6 +270,8 @@ void MainWindow::setUpListViews()
         view->setWordWrap(false);
     }
     ui_->lvwList->horizontalHeader()->setSectionsClickable(true);
+    // Sixteen digits of a 64-bit pointer want the room left over.
+    ui_->lvwList->horizontalHeader()->setStretchLastSection(true);
     ui_->lvwList->horizontalHeader()->setHighlightSections(false);
     ui_->lvwCode->horizontalHeader()->setHighlightSections(false);
 }
