@@ -423,7 +423,6 @@ void MonitorController::answerListCalls()
 bool MonitorController::fetchList()
 {
     view_.setCursor(Cursor::Wait);
-    apply({{CommandGroup::GetList, false}});
     showListLoading(QStringLiteral("Getting data..."));
     view_.setListCounters(QStringLiteral("..."));
     apply(groups::atListFetchStart());
@@ -438,8 +437,12 @@ bool MonitorController::fetchList()
         pacer.tick();
     };
     const ListFetch::Result result = ListFetch(connection_).run(*table, progress);
-    if (result.outcome == ListFetch::Outcome::ConnectionLost)
-        return false;  // the loss of the connection resets the window
+    if (result.outcome == ListFetch::Outcome::ConnectionLost) {
+        // The loss of the connection resets the window; a click that came
+        // after that must not leave the hourglass behind.
+        view_.setCursor(Cursor::Default);
+        return false;
+    }
     if (result.outcome == ListFetch::Outcome::TimedOut) {
         // Left as it stands (the previous list, the counters at "..."):
         // Disconnect is the way on.
