@@ -16,11 +16,10 @@
 //   (default 100000 records, 5 runs; VEXAL_LIST_PEER names another
 //   application program to start)
 #include "FakeLibrary.h"
+#include "WindowBench.h"
 
-#include <Application.h>
 #include <ListFetch.h>
 #include <MainWindow.h>
-#include <MessageBoxes.h>
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -30,7 +29,6 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <sys/resource.h>
@@ -41,17 +39,9 @@
 #include <vector>
 
 using namespace vexal::monitor;
+using vexal::monitor::bench::QuietBoxes;
 
 namespace {
-
-class QuietBoxes : public MessageBoxes {
-public:
-    void inform(QWidget *, const MessageBox &box) override
-    {
-        std::fprintf(stderr, "box: %s: %s\n", qPrintable(box.caption), qPrintable(box.text));
-    }
-    bool ask(QWidget *, const MessageBox &) override { return false; }
-};
 
 struct Figures {
     std::vector<double> ms;
@@ -198,11 +188,7 @@ int benchWindow(int port, long records, int runs)
 
 int main(int argc, char **argv)
 {
-    setvbuf(stdout, nullptr, _IOLBF, 0);
-    QApplication app(argc, argv);
-    describeApplication();
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    const bench::BenchApplication app(argc, argv);
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray("window");
     const long records = argc > 2 ? std::max(0L, atol(argv[2])) : 100000;
     const int runs = argc > 3 ? std::max(1, atoi(argv[3])) : 5;

@@ -144,7 +144,12 @@ void MainWindow::setUpControls()
                             ui_->mnuMainViewContinousStatusFast, ui_->mnuMainViewContinousStatusUltra})
         rates->addAction(action);
 
-    ui_->updIndent->findChild<QLineEdit *>()->setObjectName(QStringLiteral("edtIndentations"));
+    // The count shows in a read-only edit in the menu colour; only the
+    // up-down changes it.
+    QLineEdit *indentation = ui_->updIndent->findChild<QLineEdit *>();
+    indentation->setObjectName(QStringLiteral("edtIndentations"));
+    indentation->setReadOnly(true);
+    paintBackground(indentation, palette().color(QPalette::Window));
     ui_->lblLoadingList->lower();
 }
 
@@ -270,6 +275,8 @@ void MainWindow::setUpListViews()
         view->setWordWrap(false);
     }
     ui_->lvwList->horizontalHeader()->setSectionsClickable(true);
+    // Sixteen digits of a 64-bit pointer want the room left over.
+    ui_->lvwList->horizontalHeader()->setStretchLastSection(true);
     ui_->lvwList->horizontalHeader()->setHighlightSections(false);
     ui_->lvwCode->horizontalHeader()->setHighlightSections(false);
 }

@@ -423,7 +423,6 @@ void MonitorController::answerListCalls()
 bool MonitorController::fetchList()
 {
     view_.setCursor(Cursor::Wait);
-    apply({{CommandGroup::GetList, false}});
     showListLoading(QStringLiteral("Getting data..."));
     view_.setListCounters(QStringLiteral("..."));
     apply(groups::atListFetchStart());
@@ -438,8 +437,12 @@ bool MonitorController::fetchList()
         pacer.tick();
     };
     const ListFetch::Result result = ListFetch(connection_).run(*table, progress);
-    if (result.outcome == ListFetch::Outcome::ConnectionLost)
-        return false;  // the loss of the connection resets the window
+    if (result.outcome == ListFetch::Outcome::ConnectionLost) {
+        // The loss of the connection resets the window; a click that came
+        // after that must not leave the hourglass behind.
+        view_.setCursor(Cursor::Default);
+        return false;
+    }
     if (result.outcome == ListFetch::Outcome::TimedOut) {
         // Left as it stands (the previous list, the counters at "..."):
         // Disconnect is the way on.
@@ -448,10 +451,13 @@ bool MonitorController::fetchList()
         return false;
     }
 
+    // Counted before the view has the table: from then on it is the GUI
+    // thread's, which sorts it.
+    const RecordCounts counts = table->counts();
     connection_.locked([&](ReceivedState &) { posixApplication_ = table->posixApplication(); });
     displaySummary(result.status);
-    loadList(table);
-    view_.setListCounts(table->counts());
+    loadList(std::move(table));
+    view_.setListCounts(counts);
     view_.setStatus(QStringLiteral("Got list of outstanding memory allocations"));
     view_.setCursor(Cursor::Default);
     apply(groups::atListFetchEnd(paused_, connection_.locked([this](ReceivedState &) { return viewContents(); })));
@@ -461,18 +467,19 @@ bool MonitorController::fetchList()
 // Shows `table` afresh: after a fetch, and after sorting it.
 void MonitorController::loadList(std::shared_ptr<RecordTable> table)
 {
+    const qsizetype rows = table->size();
     showListLoading(QStringLiteral("Unloading data..."));
     view_.letEventsRun();
     view_.showList(nullptr);
     view_.showCode(nullptr);
     showListLoading(QStringLiteral("Loading data..."));
-    view_.setRecordCount(table->size());
+    view_.setRecordCount(rows);
     view_.letEventsRun();
-    view_.showList(table);
-    listRows_ = table->size();
+    view_.showList(std::move(table));
+    listRows_ = rows;
     // The view shows every row at once; the texts still tell the count.
     EventPacer pacer(view_);
-    for (qsizetype n = 0; n < table->size(); n += RecordTable::ProgressStep) {
+    for (qsizetype n = 0; n < rows; n += RecordTable::ProgressStep) {
         view_.setStatus(RecordTable::loadingProgressText(n));
         pacer.tick();
     }
@@ -515,6 +522,8 @@ void MonitorController::generateCode(const RecordTable *table, const SynthesisOp
 {
     view_.setCursor(Cursor::Wait);
     view_.setStatus(QStringLiteral("Creating Vexal Code..."));
+    // The code on show goes first: a million lines twice would not fit.
+    view_.showCode(nullptr);
     auto code = std::make_shared<GeneratedCode>();
     if (table != nullptr)
         *code = ::generateCode(*table, options, selectedRows);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Fetching the list: what goes over the wire, what lands in the table, and
-// how a silent or vanished library ends the fetch. Against a stand-in for
-// the library where the wire is the point, and against the real one.
+// how a silent or vanished library ends the fetch, against a stand-in for the
+// library (the real one serves the window's rules' tests).
 #include "FakeLibrary.h"
 #include "PeerProcess.h"
 
@@ -13,23 +13,9 @@
 using namespace vexal::monitor;
 using namespace std::chrono_literals;
 using vexal::monitor::test::FakeLibrary;
-using vexal::monitor::test::PeerProcess;
-using vexal::monitor::test::peerPort;
+using vexal::monitor::test::openPatiently;
 
 namespace {
-
-// The library listens a moment after it starts.
-bool openPatiently(Connection &connection, int port)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (connection.open("127.0.0.1", port) != Connection::OpenResult::Connected) {
-        if (clock.elapsed() > 10000)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 QByteArray requests(int command, int times)
 {
@@ -55,9 +41,6 @@ Fetched fetch(Connection &connection, RecordTable &table, std::chrono::milliseco
 
 class ListFetchTest : public QObject {
     Q_OBJECT
-
-private:
-    int peers_ = 0;
 
 private slots:
     void theWireCarriesListStartOneRequestPerRecordAndListEnd()
@@ -109,29 +92,6 @@ private slots:
         const Fetched fetched = fetch(connection, table);
         QCOMPARE(fetched.result.outcome, ListFetch::Outcome::ConnectionLost);
         QVERIFY2(clock.elapsed() < 1000, "the fetch waited out its time-out on a closed connection");
-    }
-
-    void theApplicationsLiveBlocksArriveOldestFirst()
-    {
-        PeerProcess peer(peerPort(peers_++));
-        peer.send("leak 250");
-        QCOMPARE(peer.readLine(), QByteArray("ok"));
-        Connection connection;
-        QVERIFY(openPatiently(connection, peer.port()));
-        RecordTable table;
-        const Fetched fetched = fetch(connection, table);
-        QCOMPARE(fetched.result.outcome, ListFetch::Outcome::Done);
-        QCOMPARE(fetched.progress, (QList<qsizetype>{0, 100, 200}));
-        QCOMPARE(table.size(), 250);
-        for (qsizetype i = 0; i < table.size(); ++i) {
-            QCOMPARE(table.record(i).size, i % 64 + 1);
-            QVERIFY(i == 0 || table.record(i).index > table.record(i - 1).index);
-        }
-        QVERIFY(table.file(0).endsWith("monitor_peer.c"));
-        QCOMPARE(fetched.result.status.calls[0], 250);
-        // The library is let go: the application's next tracked call returns.
-        peer.send("tick");
-        QCOMPARE(peer.readLine(1s), QByteArray("ticked"));
     }
 };
 

@@ -168,6 +168,8 @@ private slots:
                               "Unloading data...", "Loading data...", "Loaded 0 records...", "Loaded 100 records...",
                               "Loaded 200 records...", "Got list of outstanding memory allocations"}));
         QCOMPARE(w.view.list->size(), 250);
+        for (qsizetype i = 1; i < w.view.list->size(); ++i)
+            QVERIFY(w.view.list->record(i).index > w.view.list->record(i - 1).index);  // oldest first
         QCOMPARE(w.view.recordCount, 250);
         QCOMPARE(w.view.listCounts.files, 1);
         QCOMPARE(w.view.listCounts.uniqueLines, 1);
@@ -178,6 +180,9 @@ private slots:
         for (G group : {G::Disconnect, G::SingleSummary, G::GetList, G::SaveList, G::SaveAll, G::GenerateCode})
             QVERIFY(w.view.enabled(group));
         QVERIFY(!w.view.enabled(G::SaveCode));
+        // The list's end let the library go: the application's next tracked call returns.
+        w.peer.send("tick");
+        QCOMPARE(w.peer.readLine(1s), QByteArray("ticked"));
 
         w.controller.sortList(w.view.list, ListColumn::Memory);
         QCOMPARE(w.view.statuses.last(), QStringLiteral("Sorted 'Detailed List' after 'Memory (B)'"));

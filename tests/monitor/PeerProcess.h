@@ -4,10 +4,14 @@
 // and output.
 #pragma once
 
+#include <Connection.h>
+
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <unistd.h>
 
@@ -22,6 +26,19 @@ inline int peerPort(int peerNumber)
 {
     constexpr int kPortsPerPeer = 4;
     return 20000 + static_cast<int>((getpid() * 7) % 12000) + peerNumber * kPortsPerPeer;
+}
+
+// The library listens a moment after it starts.
+inline bool openPatiently(Connection &connection, int port)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (connection.open("127.0.0.1", port) != Connection::OpenResult::Connected) {
+        if (clock.elapsed() > 10000)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
 }
 
 class PeerProcess {
