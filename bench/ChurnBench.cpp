@@ -111,45 +111,33 @@ long long residentBytes()
     return resident * sysconf(_SC_PAGESIZE);
 }
 
-// Heap bytes in use (small chunks and mapped ones): unlike the resident set it
-// does not depend on which pages earlier benchmarks left behind.
-long long heapBytesInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<long long>(info.uordblks + info.hblkhd);
-}
-
-// Bytes per live node of the long-lived tree, plain and tracked; the
-// difference is the library's bookkeeping per block, as heap in use and as
-// resident memory. The plain tree stays live while the tracked one grows, so
-// neither reuses the other's pages.
+// Resident bytes per live node of the long-lived tree, plain and tracked; the
+// difference is the library's bookkeeping per block. The plain tree stays
+// live while the tracked one grows, so neither reuses the other's pages, and
+// the heap is trimmed first, so that neither reuses pages of earlier runs.
 void BM_ChurnBytesPerBlock(benchmark::State &state)
 {
     const double nodes = static_cast<double>((std::size_t{1} << (kLongLivedDepth + 1)) - 1);
-    double heap[2] = {0, 0};
-    double resident[2] = {0, 0};
+    double plainDelta = 0;
+    double trackedDelta = 0;
     for (auto _ : state) {
         malloc_trim(0);
-        long long heapBefore = heapBytesInUse();
-        long long residentBefore = residentBytes();
+        long long before = residentBytes();
         TreeNode *plain = build<Plain>(kLongLivedDepth);
-        heap[0] = static_cast<double>(heapBytesInUse() - heapBefore);
-        resident[0] = static_cast<double>(residentBytes() - residentBefore);
+        plainDelta = static_cast<double>(residentBytes() - before);
 
         VexalInit(1, 0, "/dev/null", -1);
-        heapBefore = heapBytesInUse();
-        residentBefore = residentBytes();
+        malloc_trim(0);
+        before = residentBytes();
         TreeNode *tracked = build<Tracked>(kLongLivedDepth);
-        heap[1] = static_cast<double>(heapBytesInUse() - heapBefore);
-        resident[1] = static_cast<double>(residentBytes() - residentBefore);
+        trackedDelta = static_cast<double>(residentBytes() - before);
 
         tearDown<Tracked>(tracked);
         VexalFinish();
         tearDown<Plain>(plain);
     }
-    state.counters["bookkeeping_heap_bytes_per_block"] = (heap[1] - heap[0]) / nodes;
-    state.counters["bookkeeping_resident_bytes_per_block"] = (resident[1] - resident[0]) / nodes;
-    state.counters["plain_heap_bytes_per_block"] = heap[0] / nodes;
+    state.counters["bookkeeping_bytes_per_block"] = (trackedDelta - plainDelta) / nodes;
+    state.counters["plain_bytes_per_block"] = plainDelta / nodes;
 }
 BENCHMARK(BM_ChurnBytesPerBlock)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -49,8 +49,7 @@ churnPlain = ns("BM_Churn<Plain>")
 churnTracked = ns("BM_Churn<Tracked>")
 growPlain = ns("BM_Grow<Plain>/manual_time")
 growTracked = ns("BM_Grow<Tracked>/manual_time")
-churnHeap = ns("BM_ChurnBytesPerBlock/iterations:1", "bookkeeping_heap_bytes_per_block")
-churnResident = ns("BM_ChurnBytesPerBlock/iterations:1", "bookkeeping_resident_bytes_per_block")
+churnBytes = ns("BM_ChurnBytesPerBlock/iterations:1", "bookkeeping_bytes_per_block")
 
 def show(label, a, b, unit="x"):
     value = "n/a" if a is None or b is None or b == 0 else "%.2f%s" % (a / b, unit)
@@ -70,6 +69,5 @@ def showBytes(label, value):
     print("  %-58s %s" % (label, "n/a" if value is None else "%.1f B" % value))
 
 showBytes("resident bytes per live record (1M 16-byte blocks)", perRecord)
-showBytes("churn: bookkeeping heap bytes per live block", churnHeap)
-showBytes("churn: bookkeeping resident bytes per live block", churnResident)
+showBytes("churn: resident bookkeeping bytes per live block", churnBytes)
 PY

@@ -344,7 +344,7 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
         if (cursor != nullptr && holding()) {
             const AllocationRecord &rec = *recordOf(cursor);
             message.recordType = rec.type;
-            message.recordSize = static_cast<std::int64_t>(rec.size);
+            message.recordSize = static_cast<std::int64_t>(exactSize(rec));
             message.line = rec.line;
             message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
             copyFileName(message.fileName, rec.file);
