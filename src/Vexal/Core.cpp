@@ -315,11 +315,9 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
                  static_cast<long long>(index), address);
 }
 
-void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
-             const void *address, std::uint32_t threadId, std::uint64_t index)
+void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
+                  const void *address, std::uint32_t threadId, std::uint64_t index)
 {
-    if (prefix[0] != '\0' && vxlLog.load(std::memory_order_relaxed) == 0)
-        return;
     os.write([&](std::FILE *out) {
         writeLogLine(out, prefix, suffix, file, line, type, size, address, threadId, index);
     });

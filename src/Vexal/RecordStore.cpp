@@ -49,24 +49,6 @@ bool NodePool::addSlab() noexcept
     return true;
 }
 
-RecordNode *NodePool::acquire() noexcept
-{
-    if (freeList_ != nullptr) {
-        RecordNode *node = freeList_;
-        freeList_ = nodeOf(node->link.next);
-        return node;
-    }
-    if (carved_ == kNodesPerSlab && !addSlab())
-        return nullptr;
-    return &slabs_[slabCount_ - 1][carved_++];
-}
-
-void NodePool::release(RecordNode *node) noexcept
-{
-    node->link.next = freeList_ != nullptr ? &freeList_->link : nullptr;
-    freeList_ = node;
-}
-
 std::uint32_t NodePool::numberOf(const RecordNode *node) const noexcept
 {
     const std::uintptr_t base = slabBase(node);
@@ -119,8 +101,10 @@ RecordNode *AddressIndex::find(const void *address) const noexcept
         return nullptr;
     const std::uint32_t hash = hashOf(address);
     for (std::size_t slot = hash & (capacity_ - 1); slots_[slot].node != 0; slot = next(slot)) {
-        if (holds(slots_[slot], hash, address))
+        if (holds(slots_[slot], hash, address)) {
+            found_ = slot;
             return pool_.node(slots_[slot].node);
+        }
     }
     return nullptr;
 }
@@ -152,11 +136,15 @@ void AddressIndex::erase(RecordNode *node) noexcept
     if (capacity_ == 0)
         return;
     const std::uint32_t number = pool_.numberOf(node);
-    for (std::size_t slot = hashOf(node->record.address) & (capacity_ - 1); slots_[slot].node != 0;
-         slot = next(slot)) {
-        if (slots_[slot].node == number) {
-            removeSlot(slot);
-            break;
+    if (found_ < capacity_ && slots_[found_].node == number) {
+        removeSlot(found_);
+    } else {
+        for (std::size_t slot = hashOf(node->record.address) & (capacity_ - 1); slots_[slot].node != 0;
+             slot = next(slot)) {
+            if (slots_[slot].node == number) {
+                removeSlot(slot);
+                break;
+            }
         }
     }
     // Shrinking is best effort: a failed resize keeps the larger table.
@@ -223,13 +211,6 @@ void AddressIndex::clear() noexcept
 
 // --- NameTable -------------------------------------------------------------
 
-struct NameTable::Entry {
-    std::uint64_t hash;
-    std::size_t length;
-    std::size_t refs;
-    char text[1];  // length + 1 bytes follow
-};
-
 namespace {
 
 std::uint64_t hashText(const char *text, std::size_t length) noexcept
@@ -248,11 +229,6 @@ std::uint64_t hashText(const char *text, std::size_t length) noexcept
 }
 
 } // namespace
-
-std::size_t NameTable::length(const char *shared) noexcept
-{
-    return reinterpret_cast<const Entry *>(shared - offsetof(Entry, text))->length;
-}
 
 const char *NameTable::acquire(const char *text) noexcept
 {
@@ -293,7 +269,7 @@ const char *NameTable::acquire(const char *text) noexcept
 
 void NameTable::release(const char *shared) noexcept
 {
-    auto *entry = reinterpret_cast<Entry *>(const_cast<char *>(shared) - offsetof(Entry, text));
+    Entry *entry = entryOf(shared);
     if (--entry->refs == 0 && ++idle_ > kIdleLimit)
         sweep();
 }

@@ -36,8 +36,25 @@ inline const RecordNode *nodeOf(const AllocationRecord *record) noexcept
 // pointer. Slabs are returned at clear().
 class NodePool {
 public:
-    RecordNode *acquire() noexcept;  // null when no slab can be allocated
-    void release(RecordNode *node) noexcept;
+    // Null when no slab can be allocated.
+    RecordNode *acquire() noexcept
+    {
+        if (freeList_ != nullptr) {
+            RecordNode *node = freeList_;
+            freeList_ = nodeOf(node->link.next);
+            return node;
+        }
+        if (carved_ == kNodesPerSlab && !addSlab())
+            return nullptr;
+        return &slabs_[slabCount_ - 1][carved_++];
+    }
+
+    void release(RecordNode *node) noexcept
+    {
+        node->link.next = freeList_ != nullptr ? &freeList_->link : nullptr;
+        freeList_ = node;
+    }
+
     void clear() noexcept;
 
     std::uint32_t numberOf(const RecordNode *node) const noexcept;  // never 0
@@ -94,6 +111,9 @@ private:
     Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two
     std::size_t used_ = 0;
+    // Where find() found its node last: a release finds, then erases, the
+    // same record, and the second probe is saved.
+    mutable std::size_t found_ = 0;
 };
 
 // Interned file names: records of one call site share a single copy, and a
@@ -106,15 +126,25 @@ public:
     void release(const char *shared) noexcept;       // `shared` as acquire returned it
     void clear() noexcept;
 
-    static std::size_t length(const char *shared) noexcept;
+    static std::size_t length(const char *shared) noexcept { return entryOf(shared)->length; }
 
 private:
+    struct Entry {
+        std::uint64_t hash;
+        std::size_t length;
+        std::size_t refs;
+        char text[1];  // length + 1 bytes follow
+    };
+    static Entry *entryOf(const char *shared) noexcept
+    {
+        return reinterpret_cast<Entry *>(const_cast<char *>(shared) - offsetof(Entry, text));
+    }
+
     static constexpr std::size_t kMinCapacity = 64;
     static constexpr std::size_t kIdleLimit = 256;  // unreferenced names kept before a sweep
     bool resize(std::size_t capacity) noexcept;
     void sweep() noexcept;
 
-    struct Entry;
     Entry **slots_ = nullptr;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
