@@ -8,6 +8,8 @@
 
 #include <Vexal.h>
 
+#include "ResidentMemory.h"
+
 #include <malloc.h>
 #include <unistd.h>
 
@@ -97,19 +99,6 @@ void BM_Churn(benchmark::State &state)
 }
 BENCHMARK_TEMPLATE(BM_Churn, Plain)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Churn, Tracked)->Unit(benchmark::kMillisecond);
-
-long long residentBytes()
-{
-    std::FILE *statm = std::fopen("/proc/self/statm", "r");
-    long long pages = 0;
-    long long resident = 0;
-    if (statm == nullptr)
-        return 0;
-    if (std::fscanf(statm, "%lld %lld", &pages, &resident) != 2)
-        resident = 0;
-    std::fclose(statm);
-    return resident * sysconf(_SC_PAGESIZE);
-}
 
 // Resident bytes per live node of the long-lived tree, plain and tracked; the
 // difference is the library's bookkeeping per block. The plain tree stays
