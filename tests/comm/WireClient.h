@@ -166,6 +166,14 @@ public:
         }
     }
 
+    // Ends both directions without closing the socket: a send or receive
+    // another thread is blocked in returns.
+    void interrupt()
+    {
+        if (fd_ >= 0)
+            ::shutdown(fd_, SHUT_RDWR);
+    }
+
     // Drops the connection with a reset instead of an orderly close, as a
     // monitor that crashes or loses its network does.
     void abort()
