@@ -12,7 +12,8 @@ bool launch();
 // Called with the global lock held. When a monitor is being served, announces
 // a VexalShowStatus (7) or VexalShowList (8) call to it, gives the lock back
 // and waits, bounded, until the monitor has fetched the data; returns true.
-// Otherwise returns false with the lock still held: the caller prints locally.
+// Otherwise (also when the notice could not be sent) returns false with the
+// lock still held: the caller prints locally.
 bool announceReport(int message, const char *file, int line);
 
 } // namespace vexal::comm

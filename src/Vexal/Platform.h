@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The seam between the tracking core and the host: the real memory
 // functions, which release function frees which kind, the log line's type
-// names and the thread id. One implementation per build.
+// names, the thread id, and the memory of the library's own tables and
+// record slabs (allocPages/freePages). One implementation per build.
 #pragma once
 
 #if defined(_WIN32)

@@ -57,6 +57,8 @@ public:
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         if (fd_ < 0)
             return errno;
+        if (receiveBuffer_ > 0)  // before connecting: it sets the window offered
+            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer_, sizeof receiveBuffer_);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(port));
@@ -97,6 +99,10 @@ public:
         tv.tv_usec = static_cast<suseconds_t>((limit.count() % 1000) * 1000);
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     }
+
+    // A small buffer makes a client that does not read stall the library's
+    // writes soon. Applies from the next connect.
+    void setReceiveBuffer(int bytes) { receiveBuffer_ = bytes; }
 
     bool connected() const { return fd_ >= 0; }
 
@@ -160,6 +166,14 @@ public:
         }
     }
 
+    // Ends both directions without closing the socket: a send or receive
+    // another thread is blocked in returns.
+    void interrupt()
+    {
+        if (fd_ >= 0)
+            ::shutdown(fd_, SHUT_RDWR);
+    }
+
     // Drops the connection with a reset instead of an orderly close, as a
     // monitor that crashes or loses its network does.
     void abort()
@@ -198,6 +212,7 @@ private:
     std::string pending_;
     size_t scanned_ = 0;  // bytes of pending_ already searched for the end byte
     std::chrono::milliseconds receiveTimeout_{15000};
+    int receiveBuffer_ = 0;  // 0: the system's default
 };
 
 } // namespace vxlwire

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The library's own bookkeeping allocations failing one at a time. This
-// program is linked with malloc and calloc wrapped, so that any single call
-// the library makes can be made to fail. Whatever fails, nothing may crash,
+// program is linked with malloc, calloc and mmap wrapped, so that any single
+// call the library makes can be made to fail. Whatever fails, nothing may crash,
 // the application's blocks stay usable and freeable, and the records, the
 // counters and the internal use must agree with each other.
 #include "VexalTestSupport.h"
+
+#include <sys/mman.h>
 
 #include <map>
 #include <regex>
@@ -13,6 +15,7 @@ using namespace vxltest;
 
 extern "C" void *__real_malloc(size_t size);
 extern "C" void *__real_calloc(size_t count, size_t size);
+extern "C" void *__real_mmap(void *address, size_t length, int protection, int flags, int fd, off_t offset);
 
 namespace {
 
@@ -50,6 +53,10 @@ bool disarm() {
 extern "C" void *__wrap_malloc(size_t size) { return failThisCall() ? nullptr : __real_malloc(size); }
 extern "C" void *__wrap_calloc(size_t count, size_t size) {
     return failThisCall() ? nullptr : __real_calloc(count, size);
+}
+// The record pool maps its slabs.
+extern "C" void *__wrap_mmap(void *address, size_t length, int protection, int flags, int fd, off_t offset) {
+    return failThisCall() ? MAP_FAILED : __real_mmap(address, length, protection, flags, fd, offset);
 }
 
 namespace {

@@ -83,8 +83,8 @@ inline std::string logLine(const std::string &head, const char *file, int line, 
     if (!head.empty()) {
         text = head + ": ";
     }
-    return text + format("%s : %d, %s, %dB, %d, #%lld, (%p)\n", file, line, kindName(type),
-                         static_cast<int>(size), static_cast<int>(threadId),
+    return text + format("%s : %d, %s, %lldB, %d, #%lld, (%p)\n", file, line, kindName(type),
+                         size, static_cast<int>(threadId),
                          static_cast<long long>(index), address);
 }
 
