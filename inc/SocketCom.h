@@ -154,6 +154,11 @@ int writeSocketDataWithin(const SocketData *sd, int timeoutMs);
  * failure the connection is out of step and must be closed. */
 int readSocketData(SocketData *sd);
 
+/* 1 when a whole message has arrived already, so that the next
+ * readSocketData returns it without waiting for the peer; 0 otherwise. Lets
+ * a server answer requests that came together with one write. */
+int socketDataWaiting(void);
+
 /* Debugging aid: prints the size and the bytes up to the end byte to
  * standard output. */
 void showSocketData(const SocketData *sd);

@@ -8,9 +8,9 @@
 //     counted, then one paint) after 10 and after 10 000 earlier summaries.
 //
 //   QT_QPA_PLATFORM=offscreen SummaryBench [SECONDS]   (default 60)
-#include <Application.h>
+#include "WindowBench.h"
+
 #include <MainWindow.h>
-#include <MessageBoxes.h>
 #include <MonitorSettings.h>
 
 #include <QAbstractScrollArea>
@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <unistd.h>
@@ -27,20 +26,12 @@
 #include <cstdio>
 
 using namespace vexal::monitor;
+using vexal::monitor::bench::QuietBoxes;
 
 namespace {
 
 constexpr int kWatchdogMs = 10;
 constexpr int kDisplaysPerMeasure = 200;
-
-class QuietBoxes : public MessageBoxes {
-public:
-    void inform(QWidget *, const MessageBox &box) override
-    {
-        std::fprintf(stderr, "box: %s: %s\n", qPrintable(box.caption), qPrintable(box.text));
-    }
-    bool ask(QWidget *, const MessageBox &) override { return false; }
-};
 
 double residentMegabytes()
 {
@@ -97,11 +88,7 @@ void measureDisplay(int history)
 
 int main(int argc, char **argv)
 {
-    setvbuf(stdout, nullptr, _IOLBF, 0);
-    QApplication app(argc, argv);
-    describeApplication();
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    const bench::BenchApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(5, atoi(argv[1])) : 60;
     const int port = 24000 + static_cast<int>(getpid() % 4000);
 

@@ -58,6 +58,31 @@ void GuiView::setListCounters(const QString &text)
     onGuiThread([text](MainWindow &w) { w.showListCounters(text); });
 }
 
+void GuiView::setRecordCount(qsizetype records)
+{
+    onGuiThread([records](MainWindow &w) { w.showRecordCount(records); });
+}
+
+void GuiView::setListCounts(const RecordCounts &counts)
+{
+    onGuiThread([counts](MainWindow &w) { w.showListCounts(counts); });
+}
+
+void GuiView::setListLoadingText(const QString &text)
+{
+    onGuiThread([text](MainWindow &w) { w.showListLoadingText(text); });
+}
+
+void GuiView::showList(std::shared_ptr<RecordTable> table)
+{
+    onGuiThread([table = std::move(table)](MainWindow &w) { w.showList(table); });
+}
+
+void GuiView::showCode(std::shared_ptr<const GeneratedCode> code)
+{
+    onGuiThread([code = std::move(code)](MainWindow &w) { w.showCode(code); });
+}
+
 void GuiView::markRate(int periodMs)
 {
     onGuiThread([periodMs](MainWindow &w) { w.markRate(periodMs); });
@@ -69,6 +94,8 @@ void GuiView::showMessage(const MessageBox &box)
 }
 
 bool GuiView::askYesNo(const MessageBox &box) { return window_.ask(box); }
+
+std::optional<QString> GuiView::chooseSaveFile(const SaveFileDialog &dialog) { return window_.chooseSaveFile(dialog); }
 
 void GuiView::letEventsRun()
 {

@@ -24,9 +24,15 @@ public:
     void resetSummary(const QString &chartTitle) override;
     void showSummary(const SummaryUpdate &update) override;
     void setListCounters(const QString &text) override;
+    void setRecordCount(qsizetype records) override;
+    void setListCounts(const RecordCounts &counts) override;
+    void setListLoadingText(const QString &text) override;
+    void showList(std::shared_ptr<RecordTable> table) override;
+    void showCode(std::shared_ptr<const GeneratedCode> code) override;
     void markRate(int periodMs) override;
     void showMessage(const MessageBox &box) override;
     bool askYesNo(const MessageBox &box) override;
+    std::optional<QString> chooseSaveFile(const SaveFileDialog &dialog) override;
     void letEventsRun() override;
 
 private:

@@ -2,19 +2,23 @@
 #include "MainWindow.h"
 
 #include "About.h"
+#include "FileDialogs.h"
 #include "Glyphs.h"
 #include "GuiView.h"
 #include "HelpPage.h"
 #include "MessageBoxes.h"
 #include "ui_MainWindow.h"
 
+#include <GeneratedCodeModel.h>
+#include <RecordTableModel.h>
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QUrl>
 
@@ -37,6 +41,20 @@ void paintBackground(QLineEdit *edit, const QColor &colour)
     edit->setPalette(palette);
 }
 
+// The rows of the view's selection, as the operations on its rows take them.
+QList<qsizetype> selectedRows(const QTableView *view)
+{
+    QList<qsizetype> rows;
+    for (const QItemSelectionRange &range : view->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    }
+    return rows;
+}
+
+// A filter edit's number; a stored text that was never checked counts as 0.
+qint64 filterNumber(const QLineEdit *edit) { return edit->text().toLongLong(); }
+
 // Marks exactly the buttons whose value is `value`, none when no value matches.
 template <class Button>
 void markExactly(const std::vector<std::pair<Button *, int>> &buttons, int value)
@@ -50,11 +68,13 @@ void markExactly(const std::vector<std::pair<Button *, int>> &buttons, int value
 
 } // namespace
 
-MainWindow::MainWindow(MessageBoxes &boxes, const StartOptions &options, QWidget *parent)
-    : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()), boxes_(boxes)
+MainWindow::MainWindow(MessageBoxes &boxes, const StartOptions &options, FileDialogs *dialogs, QWidget *parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()), boxes_(boxes),
+      dialogs_(dialogs != nullptr ? *dialogs : desktopFileDialogs())
 {
     ui_->setupUi(this);
     view_ = std::make_unique<GuiView>(*this);
+    saving_ = std::make_unique<SaveCommands>(*view_, store_);
     controller_ = std::make_unique<MonitorController>(*view_);
     setUpControls();
     setUpGroups();
@@ -124,7 +144,12 @@ void MainWindow::setUpControls()
                             ui_->mnuMainViewContinousStatusFast, ui_->mnuMainViewContinousStatusUltra})
         rates->addAction(action);
 
-    ui_->updIndent->findChild<QLineEdit *>()->setObjectName(QStringLiteral("edtIndentations"));
+    // The count shows in a read-only edit in the menu colour; only the
+    // up-down changes it.
+    QLineEdit *indentation = ui_->updIndent->findChild<QLineEdit *>();
+    indentation->setObjectName(QStringLiteral("edtIndentations"));
+    indentation->setReadOnly(true);
+    paintBackground(indentation, palette().color(QPalette::Window));
     ui_->lblLoadingList->lower();
 }
 
@@ -228,27 +253,32 @@ void MainWindow::setUpSummaryTable()
 
 void MainWindow::setUpListViews()
 {
-    // The list and code views are filled by the list fetch and the code
-    // synthesis; until then they show their columns.
-    auto *list = new QStandardItemModel(0, 7, ui_->lvwList);
-    list->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Line"), QStringLiteral("Mem Type"),
-                                     QStringLiteral("Memory (B)"), QStringLiteral("Thread Id"), QStringLiteral("Index"),
-                                     QStringLiteral("Pointer")});
-    ui_->lvwList->setModel(list);
+    listModel_ = new RecordTableModel(ui_->lvwList);
+    ui_->lvwList->setModel(listModel_);
     const int listWidths[] = {100, 54, 74, 70, 70, 60, 70};
-    for (int column = 0; column < 7; ++column)
+    for (int column = 0; column < ListColumnCount; ++column)
         ui_->lvwList->setColumnWidth(column, listWidths[column]);
-    auto *code = new QStandardItemModel(0, 2, ui_->lvwCode);
-    code->setHorizontalHeaderLabels({QStringLiteral("Index"), QStringLiteral("Code Lines")});
-    ui_->lvwCode->setModel(code);
+    codeModel_ = new GeneratedCodeModel(ui_->lvwCode);
+    ui_->lvwCode->setModel(codeModel_);
     ui_->lvwCode->setColumnWidth(0, 50);
     ui_->lvwCode->setColumnWidth(1, ui_->lvwCode->width() - 50 - 24);
     for (QTableView *view : {ui_->lvwList, ui_->lvwCode}) {
         view->verticalHeader()->hide();
+        // Rows of one height: a million of them lay out without measuring.
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setShowGrid(true);
+        view->setSortingEnabled(false);
+        view->setWordWrap(false);
     }
+    ui_->lvwList->horizontalHeader()->setSectionsClickable(true);
+    // Sixteen digits of a 64-bit pointer want the room left over.
+    ui_->lvwList->horizontalHeader()->setStretchLastSection(true);
+    ui_->lvwList->horizontalHeader()->setHighlightSections(false);
+    ui_->lvwCode->horizontalHeader()->setHighlightSections(false);
 }
 
 void MainWindow::connectOperations()
@@ -262,6 +292,17 @@ void MainWindow::connectOperations()
     connect(u.mnuMainViewContinousStatus, &QAction::triggered, this, &MainWindow::mnuMainViewContinousStatusClick);
     connect(u.mnuMainViewStopContinousStatus, &QAction::triggered, this,
             &MainWindow::mnuMainViewStopContinousStatusClick);
+    connect(u.mnuMainViewGetList, &QAction::triggered, this, &MainWindow::mnuMainViewGetListClick);
+    connect(u.lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::OnListColClick);
+    connect(u.chbShowFullPath, &QCheckBox::toggled, this, &MainWindow::chbShowFullPathClick);
+    connect(u.mnuMainCodeGenerate, &QAction::triggered, this, &MainWindow::mnuMainCodeGenerateClick);
+    connect(u.mnuMainFileSaveStatus, &QAction::triggered, this, &MainWindow::mnuMainFileSaveStatusClick);
+    connect(u.mnuMainFileSaveAs, &QAction::triggered, this, &MainWindow::mnuMainFileSaveAsClick);
+    connect(u.mnuMainFileSaveList, &QAction::triggered, this, &MainWindow::mnuMainFileSaveListClick);
+    connect(u.mnuMainFileSaveListAs, &QAction::triggered, this, &MainWindow::mnuMainFileSaveListAsClick);
+    connect(u.mnuMainFileSaveCode, &QAction::triggered, this, &MainWindow::mnuMainFileSaveCodeClick);
+    connect(u.mnuMainFileSaveCodeAs, &QAction::triggered, this, &MainWindow::mnuMainFileSaveCodeAsClick);
+    connect(u.mnuMainFileSave, &QAction::triggered, this, &MainWindow::mnuMainFileSaveClick);
     connect(u.mnuMainFileQuit, &QAction::triggered, this, &MainWindow::mnuMainFileQuitClick);
     connect(u.mnuResetAll, &QAction::triggered, this, &MainWindow::mnuResetAllClick);
     connect(u.mnuMainHelpTopics, &QAction::triggered, this, &MainWindow::mnuMainHelpTopicsClick);
@@ -443,6 +484,29 @@ void MainWindow::showListCounters(const QString &text)
         counter->setText(text);
 }
 
+void MainWindow::showRecordCount(qsizetype records)
+{
+    ui_->lblNumberValueOfRecords->setText(QString::number(records));
+}
+
+void MainWindow::showListCounts(const RecordCounts &counts)
+{
+    ui_->lblNoFilesData->setText(QString::number(counts.files));
+    ui_->lblNoUniquesData->setText(QString::number(counts.uniqueLines));
+    ui_->lblNoThreadsData->setText(QString::number(counts.threads));
+}
+
+void MainWindow::showListLoadingText(const QString &text) { ui_->lblLoadingList->setText(text); }
+
+void MainWindow::showList(const std::shared_ptr<RecordTable> &table) { listModel_->setTable(table); }
+
+void MainWindow::showCode(const std::shared_ptr<const GeneratedCode> &code) { codeModel_->setCode(code); }
+
+std::optional<QString> MainWindow::chooseSaveFile(const SaveFileDialog &dialog)
+{
+    return dialogs_.chooseSaveFile(this, dialog);
+}
+
 void MainWindow::markRate(int periodMs)
 {
     Ui::MainWindow &u = *ui_;
@@ -480,6 +544,92 @@ void MainWindow::mnuMainViewSingleStatusClick() { controller_->singleSummary(); 
 void MainWindow::mnuMainViewContinousStatusClick() { controller_->startContinuous(); }
 
 void MainWindow::mnuMainViewStopContinousStatusClick() { controller_->stopContinuous(); }
+
+void MainWindow::mnuMainViewGetListClick() { controller_->getList(); }
+
+void MainWindow::OnListColClick(int column)
+{
+    // The view's own table: a list that is still on its way to the view is
+    // not the one the user clicked.
+    controller_->sortList(listModel_->table(), ListColumn(column));
+}
+
+void MainWindow::chbShowFullPathClick() { listModel_->setFullPath(ui_->chbShowFullPath->isChecked()); }
+
+void MainWindow::mnuMainCodeGenerateClick()
+{
+    controller_->generateCode(listModel_->table().get(), synthesisOptions(), selectedRows(ui_->lvwList));
+}
+
+SynthesisOptions MainWindow::synthesisOptions()
+{
+    Ui::MainWindow &u = *ui_;
+    // A group with no choice marked (a stored value outside 0 to 2) keeps
+    // that value: the synthesis then takes the record's own, narrowest bound.
+    auto choice = [](const std::array<QRadioButton *, 3> &choices, int stored) {
+        for (int i = 0; i < 3; ++i) {
+            if (choices[static_cast<std::size_t>(i)]->isChecked())
+                return i;
+        }
+        return stored;
+    };
+    SynthesisOptions options;
+    options.regardlessOfFile = u.cbxFileRemove->isChecked();
+    options.callingThread = u.cbxThreadRemove->isChecked();
+    options.line = {choice({u.rbnAllLines, u.rbnOneLine, u.rbnMinMaxLines}, storedFilterChoices_[0]),
+                    filterNumber(u.edtLineMin), filterNumber(u.edtLineMax)};
+    options.size = {choice({u.rbnAllSizes, u.rbnOneSize, u.rbnMinMaxSizes}, storedFilterChoices_[1]),
+                    filterNumber(u.edtSizeMin), filterNumber(u.edtSizeMax)};
+    options.index = {choice({u.rbnAllIndexes, u.rbnOneIndex, u.rbnMinMaxIndexes}, storedFilterChoices_[2]),
+                     filterNumber(u.edtIndexMin), filterNumber(u.edtIndexMax)};
+    options.indentation = u.updIndent->value();
+    options.tabs = u.rbnTabs->isChecked();
+    return options;
+}
+
+SaveCommands::Contents MainWindow::summaryContents()
+{
+    return [this] { return controller_->summaryFileContents(); };
+}
+
+SaveCommands::Contents MainWindow::listContents()
+{
+    return [this] {
+        return controller_->listFileContents(listModel_->table().get(), listModel_->fullPath(),
+                                             selectedRows(ui_->lvwList));
+    };
+}
+
+SaveCommands::Contents MainWindow::codeContents()
+{
+    return [this] {
+        return controller_->codeFileContents(codeModel_->code().get(), selectedRows(ui_->lvwCode),
+                                             ui_->updIndent->value(), ui_->rbnTabs->isChecked());
+    };
+}
+
+void MainWindow::mnuMainFileSaveStatusClick() { saving_->save(SavedFileKind::Summary, summaryContents()); }
+
+void MainWindow::mnuMainFileSaveAsClick() { saving_->saveAs(SavedFileKind::Summary, summaryContents()); }
+
+void MainWindow::mnuMainFileSaveListClick() { saving_->save(SavedFileKind::List, listContents()); }
+
+void MainWindow::mnuMainFileSaveListAsClick() { saving_->saveAs(SavedFileKind::List, listContents()); }
+
+void MainWindow::mnuMainFileSaveCodeClick() { saving_->save(SavedFileKind::Code, codeContents()); }
+
+void MainWindow::mnuMainFileSaveCodeAsClick() { saving_->saveAs(SavedFileKind::Code, codeContents()); }
+
+void MainWindow::mnuMainFileSaveClick()
+{
+    // Each kind whose Save is enabled, in this order; each may ask for its file.
+    if (ui_->mnuMainFileSaveStatus->isEnabled())
+        mnuMainFileSaveStatusClick();
+    if (ui_->mnuMainFileSaveList->isEnabled())
+        mnuMainFileSaveListClick();
+    if (ui_->mnuMainFileSaveCode->isEnabled())
+        mnuMainFileSaveCodeClick();
+}
 
 void MainWindow::mnuMainFileQuitClick() { close(); }
 

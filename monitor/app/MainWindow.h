@@ -9,6 +9,7 @@
 #include <MonitorController.h>
 #include <MonitorSettings.h>
 #include <NumericEdit.h>
+#include <SaveCommands.h>
 
 #include <QMainWindow>
 
@@ -24,12 +25,16 @@ class MainWindow;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QTableView;
 
 namespace vexal::monitor {
 
 class About;
+class FileDialogs;
+class GeneratedCodeModel;
 class GuiView;
 class MessageBoxes;
+class RecordTableModel;
 
 // What the command line asks for this run.
 struct StartOptions {
@@ -42,7 +47,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(MessageBoxes &boxes, const StartOptions &options = {}, QWidget *parent = nullptr);
+    explicit MainWindow(MessageBoxes &boxes, const StartOptions &options = {}, FileDialogs *dialogs = nullptr,
+                        QWidget *parent = nullptr);
     ~MainWindow() override;
 
     Ui::MainWindow &ui() { return *ui_; }
@@ -58,6 +64,12 @@ public:
     void resetSummaryViews(const QString &chartTitle);
     void showSummary(const SummaryUpdate &update);
     void showListCounters(const QString &text);
+    void showRecordCount(qsizetype records);
+    void showListCounts(const RecordCounts &counts);
+    void showListLoadingText(const QString &text);
+    void showList(const std::shared_ptr<RecordTable> &table);
+    void showCode(const std::shared_ptr<const GeneratedCode> &code);
+    std::optional<QString> chooseSaveFile(const SaveFileDialog &dialog);
     void markRate(int periodMs);
     void showMessage(const MessageBox &box);
     bool ask(const MessageBox &box);
@@ -70,6 +82,17 @@ public slots:
     void mnuMainViewSingleStatusClick();
     void mnuMainViewContinousStatusClick();
     void mnuMainViewStopContinousStatusClick();
+    void mnuMainViewGetListClick();
+    void OnListColClick(int column);
+    void chbShowFullPathClick();
+    void mnuMainCodeGenerateClick();
+    void mnuMainFileSaveStatusClick();
+    void mnuMainFileSaveAsClick();
+    void mnuMainFileSaveListClick();
+    void mnuMainFileSaveListAsClick();
+    void mnuMainFileSaveCodeClick();
+    void mnuMainFileSaveCodeAsClick();
+    void mnuMainFileSaveClick();
     void mnuMainFileQuitClick();
     void mnuResetAllClick();
     void mnuMainHelpTopicsClick();
@@ -95,10 +118,17 @@ private:
     void applyStartOptions(const StartOptions &options);
     CheckedEdit &checked(QLineEdit *edit);
     void setFilterChoice(const std::array<QRadioButton *, 3> &choices, int choice);
+    SynthesisOptions synthesisOptions();
+    SaveCommands::Contents summaryContents();
+    SaveCommands::Contents listContents();
+    SaveCommands::Contents codeContents();
     void followFilterChoice(const std::array<QRadioButton *, 3> &choices, QLineEdit *min, QLineEdit *max);
 
     std::unique_ptr<Ui::MainWindow> ui_;
     MessageBoxes &boxes_;
+    FileDialogs &dialogs_;
+    RecordTableModel *listModel_ = nullptr;
+    GeneratedCodeModel *codeModel_ = nullptr;
     QLabel *statusLine_ = nullptr;
     About *about_ = nullptr;
     CommandGroups groups_;
@@ -108,6 +138,7 @@ private:
     bool writeSettingsAtQuit_ = true;
     bool closing_ = false;
     std::unique_ptr<GuiView> view_;
+    std::unique_ptr<SaveCommands> saving_;
     std::unique_ptr<MonitorController> controller_;  // last: its threads use everything above
 };
 

@@ -98,4 +98,32 @@ GroupChanges atReportCall()
     return changes;
 }
 
+GroupChanges atListFetchStart()
+{
+    return set({G::GetList, G::Disconnect, G::SingleSummary, G::StartContinuous, G::SaveSummary, G::SaveList,
+                G::SaveAll, G::Pause, G::Release, G::GenerateCode, G::SaveCode},
+               false);
+}
+
+GroupChanges atListTimeOut() { return {{G::Disconnect, true}}; }
+
+GroupChanges atListFetchEnd(bool paused, ViewContents views)
+{
+    GroupChanges changes = set({G::Disconnect, G::SingleSummary, G::StartContinuous}, true);
+    changes.emplace_back(G::Pause, !paused);
+    changes.emplace_back(G::Release, paused);
+    changes = savingGroups(views, std::move(changes));
+    return set({G::GetList, G::GenerateCode}, true, std::move(changes));
+}
+
+GroupChanges atListCleared(bool paused, bool summaryRows)
+{
+    GroupChanges changes = set({G::GenerateCode, G::SaveCode, G::SaveList}, false);
+    if (!summaryRows)
+        changes.emplace_back(G::SaveAll, false);
+    changes.emplace_back(G::Pause, !paused);
+    changes.emplace_back(G::Release, paused);
+    return changes;
+}
+
 } // namespace vexal::monitor::groups

@@ -53,6 +53,13 @@ GroupChanges atContinuousStart();
 GroupChanges atContinuousEnd(ViewContents views);
 // A report call of the application while no continuous summary ran.
 GroupChanges atReportCall();
+// A list fetch: at its start, after a time-out (only Disconnect leads on),
+// and at its end, with the list's rows in `views`.
+GroupChanges atListFetchStart();
+GroupChanges atListTimeOut();
+GroupChanges atListFetchEnd(bool paused, ViewContents views);
+// The list was cleared for a summary: what saved or used it goes.
+GroupChanges atListCleared(bool paused, bool summaryRows);
 
 } // namespace groups
 

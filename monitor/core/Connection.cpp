@@ -3,7 +3,9 @@
 
 #include <SocketCom.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <system_error>
 
 namespace vexal::monitor {
@@ -21,6 +23,10 @@ struct Connection::Session {
     std::atomic<bool> ended{false};  // closed: waiters and a woken sender give up
     DoneEvent receiverEnded;
     std::atomic<int> senderResult{0};
+    // A reply of each kind was stored and its wait has not taken it yet;
+    // under the communication lock. What tells a reply from the wake-up of
+    // a connection's end, which may follow it at once.
+    bool arrived[3] = {};
 
     AutoResetEvent &reply(Reply which)
     {
@@ -33,6 +39,13 @@ struct Connection::Session {
             break;
         }
         return controlReply;
+    }
+
+    // Under the communication lock.
+    void deliver(Reply which)
+    {
+        arrived[int(which)] = true;
+        reply(which).set();
     }
 
     void end()
@@ -141,6 +154,7 @@ void Connection::sendDisconnect()
         state.connected = false;
         state.continuous = false;
         state.data.command = MSG_DISCONNECT;
+        pendingCopies_ = 1;
         return std::exchange(session_, nullptr);
     });
     if (!session)
@@ -170,10 +184,33 @@ void Connection::send(int command)
         if (!state.connected)
             return nullptr;
         state.data.command = command;
+        pendingCopies_ = 1;
         return session_;
     });
     if (session)
         session->command.set();
+}
+
+void Connection::sendMore(int command, int copies)
+{
+    if (copies <= 0)
+        return;
+    std::shared_ptr<Session> session = locked([&](ReceivedState &state) -> std::shared_ptr<Session> {
+        if (!state.connected)
+            return nullptr;
+        if (state.data.command != command)
+            pendingCopies_ = 0;
+        state.data.command = command;
+        pendingCopies_ += copies;
+        return session_;
+    });
+    if (session)
+        session->command.set();
+}
+
+void Connection::setRecordSink(RecordSink sink)
+{
+    locked([&](ReceivedState &) { recordSink_ = std::move(sink); });
 }
 
 bool Connection::awaitReply(Reply reply, std::chrono::milliseconds timeout)
@@ -181,7 +218,10 @@ bool Connection::awaitReply(Reply reply, std::chrono::milliseconds timeout)
     std::shared_ptr<Session> session = locked([this](ReceivedState &) { return session_; });
     if (!session)
         return false;
-    return session->reply(reply).wait(timeout) && locked([&](ReceivedState &) { return session_ == session; });
+    // A connection that ended wakes every waiter: that is no reply, but a
+    // reply stored before the end is one.
+    return session->reply(reply).wait(timeout)
+           && locked([&](ReceivedState &) { return std::exchange(session->arrived[int(reply)], false); });
 }
 
 bool Connection::awaitReceiverEnd(std::chrono::milliseconds timeout)
@@ -200,11 +240,14 @@ void Connection::sendLoop(const std::shared_ptr<Session> &session)
         session->command.wait();
         if (session->ended)
             break;
-        const int command = locked([](ReceivedState &state) { return state.data.command; });
-        SocketData message;
-        clearSocketData(&message);
-        addIntSocketData(&message, command);
-        if (writeSocketData(&message) != SOCKETCOM_OK) {
+        int copies = 0;
+        const int command = locked([&](ReceivedState &state) {
+            copies = std::exchange(pendingCopies_, 0);
+            return state.data.command;
+        });
+        if (copies == 0)
+            continue;  // written at an earlier wake
+        if (!writeCopies(command, copies)) {
             locked([&](ReceivedState &state) {
                 if (isCurrent(session.get()))
                     state.connected = false;
@@ -218,6 +261,28 @@ void Connection::sendLoop(const std::shared_ptr<Session> &session)
             break;
     }
     session->senderResult = kSentAll;
+}
+
+// Writes `copies` messages of the one field `command`, as many in each write
+// as a message area holds: the bytes on the wire are those of single
+// messages, one after the other.
+bool Connection::writeCopies(int command, int copies)
+{
+    SocketData one;
+    clearSocketData(&one);
+    addIntSocketData(&one, command);
+    const int perWrite = SOCKETDATA_SIZE / one.size;
+    while (copies > 0) {
+        const int now = std::min(copies, perWrite);
+        SocketData batch;
+        for (int i = 0; i < now; ++i)
+            std::memcpy(batch.data + i * one.size, one.data, static_cast<std::size_t>(one.size));
+        batch.size = now * one.size;
+        if (writeSocketData(&batch) != SOCKETCOM_OK)
+            return false;
+        copies -= now;
+    }
+    return true;
 }
 
 void Connection::receiveLoop(const std::shared_ptr<Session> &session)
@@ -240,13 +305,17 @@ void Connection::receiveLoop(const std::shared_ptr<Session> &session)
             const bool wasContinuous = state.continuous;
             switch (decodeMessage(message.data, state)) {
             case Wake::SummaryReply:
-                session->summaryReply.set();
+                session->deliver(Reply::Summary);
                 break;
             case Wake::ListReply:
-                session->listReply.set();
+                session->deliver(Reply::List);
+                break;
+            case Wake::ListRecord:
+                if (!recordSink_ || recordSink_(state.data))
+                    session->deliver(Reply::List);
                 break;
             case Wake::ControlReply:
-                session->controlReply.set();
+                session->deliver(Reply::Control);
                 break;
             case Wake::StatusCall:
                 if (listener_)

@@ -79,6 +79,10 @@ public:
     // Stores `command` as the pending command and wakes the sending thread;
     // nothing while not connected (a pending disconnect is never replaced).
     void send(int command);
+    // Adds `copies` requests of `command` to those of it not yet written,
+    // so that several requests of one kind leave in one write; a pending
+    // command of another kind is replaced, as by send().
+    void sendMore(int command, int copies);
     // Waits for the reply event; false on time-out or when the connection ended.
     bool awaitReply(Reply reply, std::chrono::milliseconds timeout = kReplyTimeout);
     bool request(int command, Reply reply, std::chrono::milliseconds timeout = kReplyTimeout)
@@ -96,6 +100,13 @@ public:
         return std::forward<Work>(work)(state_);
     }
 
+    // Takes each list record (reply 3) on the receiving thread, under the
+    // communication lock, as soon as it is decoded into the received data;
+    // the list reply event is set only when the sink returns true. An empty
+    // sink (the default) sets it for every record. Must not take the lock.
+    using RecordSink = std::function<bool(const TransferRecord &received)>;
+    void setRecordSink(RecordSink sink);
+
     // Set by notices 7 and 8; they live as long as the Connection.
     AutoResetEvent &statusCallEvent() { return statusCallEvent_; }
     AutoResetEvent &listCallEvent() { return listCallEvent_; }
@@ -111,13 +122,16 @@ private:
     bool isCurrent(const Session *session) const { return state_.connected && session_.get() == session; }
     void retireThreads();
     void closeEndpoint(const Session &owner);
+    static bool writeCopies(int command, int copies);
 
     ConnectionListener *listener_;
     ThreadStarter startThread_;
 
-    std::mutex mutex_;  // the communication lock: state_ and session_
+    std::mutex mutex_;  // the communication lock: state_, session_, the two below
     ReceivedState state_;
     std::shared_ptr<Session> session_;
+    int pendingCopies_ = 0;  // requests of state_.data.command not yet written
+    RecordSink recordSink_;
 
     std::mutex lifecycle_;  // the thread handles
     unsigned long long generations_ = 0;

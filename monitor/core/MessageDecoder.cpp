@@ -81,7 +81,7 @@ Wake decodeMessage(const char (&message)[SOCKETDATA_SIZE], ReceivedState &state)
         copyFileName(fields.text(5), data);
         data.recordIndex = fields.bigInteger(6);
         data.threadId = fields.integer(7);
-        return Wake::ListReply;
+        return Wake::ListRecord;
     case MSG_LIST_END:
         readStatus(fields, data);
         return Wake::ListReply;

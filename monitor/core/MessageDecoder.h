@@ -13,7 +13,8 @@ enum class Wake {
     Nothing,       // unknown number: ignored
     Disconnected,  // echo 0: the connection ends
     SummaryReply,  // reply 1
-    ListReply,     // replies 2, 3 and 4
+    ListReply,     // replies 2 and 4
+    ListRecord,    // reply 3: one record of the list
     ControlReply,  // acknowledgements 5 and 6
     StatusCall,    // notice 7: the application called VexalShowStatus
     ListCall,      // notice 8: the application called VexalShowList

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorController.h"
 
+#include "ListFetch.h"
 #include "MonitorSettings.h"
 
+#include <SavedFiles.h>
+
 #include <QDateTime>
+#include <QElapsedTimer>
 
 #include <chrono>
 
@@ -13,6 +17,9 @@ namespace {
 
 // After a release, the library gets this long before the disconnect command.
 constexpr std::chrono::milliseconds kReleaseSettle{100};
+// While a list arrives or is shown, the window's pending events run at most
+// this often: every 100 records of a million would be ten thousand stops.
+constexpr qint64 kEventsIntervalMs = 20;
 
 const QString kGreeting = QStringLiteral(
     "Connect to an application, analyze memory allocations, generate code to copy into this application, and get "
@@ -22,6 +29,22 @@ const QString kDisconnected = QStringLiteral("Disconnected");
 const QString kLost = QStringLiteral("Connection lost with the application!");
 
 MessageBox warning(const QString &caption, const QString &text) { return {caption, text, MessageIcon::Warning}; }
+
+class EventPacer {
+public:
+    explicit EventPacer(MonitorView &view) : view_(view) { clock_.start(); }
+    void tick()
+    {
+        if (clock_.hasExpired(kEventsIntervalMs)) {
+            view_.letEventsRun();
+            clock_.restart();
+        }
+    }
+
+private:
+    MonitorView &view_;
+    QElapsedTimer clock_;
+};
 
 } // namespace
 
@@ -43,7 +66,7 @@ MonitorController::~MonitorController() { shutDown(); }
 void MonitorController::setUp(int storedPeriodMs)
 {
     changeRate(storedPeriodMs);
-    view_.setOrigin({});
+    setOrigin({});
     connection_.locked([](ReceivedState &state) {
         state.statusCall = {};
         state.listCall = {};
@@ -52,6 +75,8 @@ void MonitorController::setUp(int storedPeriodMs)
     view_.letEventsRun();
     if (!statusCallSite_.joinable())
         statusCallSite_ = std::thread([this] { answerStatusCalls(); });
+    if (!listCallSite_.joinable())
+        listCallSite_ = std::thread([this] { answerListCalls(); });
     paused_ = false;
     apply(groups::atStartUp());
     view_.setStatus(kGreeting);
@@ -76,7 +101,10 @@ void MonitorController::connect(const QString &address, int port, bool autoStart
         state.listCall = {};
     });
     view_.resetSummary(QString::fromLatin1(kSummaryCaption));
-    view_.setOrigin({});
+    setOrigin({});
+    view_.showList(nullptr);
+    view_.showCode(nullptr);
+    listRows_ = 0;
     view_.setListCounters(QStringLiteral("0"));
     view_.letEventsRun();
 
@@ -166,9 +194,15 @@ void MonitorController::pause() { control(MSG_PAUSE); }
 
 void MonitorController::release() { control(MSG_RELEASE); }
 
+void MonitorController::setOrigin(const Origin &origin)
+{
+    connection_.locked([&](ReceivedState &) { origin_ = origin; });
+    view_.setOrigin(origin);
+}
+
 void MonitorController::markRequestedByThisProgram()
 {
-    view_.setOrigin({OriginKind::ThisProgram, QString(), 0});
+    setOrigin({OriginKind::ThisProgram, QString(), 0});
     connection_.locked([](ReceivedState &state) {
         state.statusCall = {};
         state.listCall = {};
@@ -178,14 +212,20 @@ void MonitorController::markRequestedByThisProgram()
 
 void MonitorController::requestSummary()
 {
+    clearListForSummary();
     if (connection_.request(MSG_SUMMARY, Connection::Reply::Summary))
         displaySummary();
 }
 
 void MonitorController::displaySummary()
 {
-    connection_.locked([this](ReceivedState &state) {
-        view_.showSummary(summary_.display(StatusValues::from(state.data), QDateTime::currentMSecsSinceEpoch()));
+    displaySummary(connection_.locked([](ReceivedState &state) { return StatusValues::from(state.data); }));
+}
+
+void MonitorController::displaySummary(const StatusValues &values)
+{
+    connection_.locked([&](ReceivedState &) {
+        view_.showSummary(summary_.display(values, QDateTime::currentMSecsSinceEpoch()));
     });
     view_.letEventsRun();
 }
@@ -299,8 +339,9 @@ void MonitorController::answerStatusCalls()
         connection_.statusCallEvent().wait();
         if (stopping_)
             return;
+        clearListForSummary();
         const CallSite site = connection_.locked([](ReceivedState &state) { return state.statusCall; });
-        view_.setOrigin({OriginKind::Application, QString::fromLocal8Bit(site.file), site.line});
+        setOrigin({OriginKind::Application, QString::fromLocal8Bit(site.file), site.line});
         view_.letEventsRun();
         requestSummary();
         view_.setStatus(QStringLiteral("The application sent summary status using a VexalShowStatus call."));
@@ -319,6 +360,10 @@ void MonitorController::shutDown()
         connection_.statusCallEvent().set();
         statusCallSite_.join();
     }
+    if (listCallSite_.joinable()) {
+        connection_.listCallEvent().set();
+        listCallSite_.join();
+    }
     connection_.locked([this](ReceivedState &) { summary_.reset(); });
 }
 
@@ -336,6 +381,198 @@ bool MonitorController::resetAndQuit(SettingsStore &store)
                                       "The program will now terminate. Please restart the program to go on."),
                        MessageIcon::None});
     return true;
+}
+
+void MonitorController::showListLoading(const QString &text)
+{
+    view_.setListLoadingText(text);
+    view_.setStatus(text);
+}
+
+void MonitorController::getList()
+{
+    // A fetch for the application's own VexalShowList call is bringing a
+    // fresh list already.
+    std::unique_lock fetching(fetchMutex_, std::try_to_lock);
+    if (!fetching)
+        return;
+    markRequestedByThisProgram();
+    fetchList();
+}
+
+void MonitorController::answerListCalls()
+{
+    for (;;) {
+        connection_.listCallEvent().wait();
+        if (stopping_)
+            return;
+        std::lock_guard fetching(fetchMutex_);
+        const CallSite site = connection_.locked([](ReceivedState &state) { return state.listCall; });
+        setOrigin({OriginKind::Application, QString::fromLocal8Bit(site.file), site.line});
+        view_.letEventsRun();
+        // Only a list that arrived was sent: after a time-out or a lost
+        // connection the window says what happened instead.
+        if (!fetchList())
+            continue;
+        apply({{CommandGroup::ShowFullPath, true}});
+        view_.setStatus(QStringLiteral("The application sent a detailed list using a VexalShowList call."));
+    }
+}
+
+// Runs under fetchMutex_. True when the whole list arrived and is shown.
+bool MonitorController::fetchList()
+{
+    view_.setCursor(Cursor::Wait);
+    showListLoading(QStringLiteral("Getting data..."));
+    view_.setListCounters(QStringLiteral("..."));
+    apply(groups::atListFetchStart());
+    view_.letEventsRun();
+
+    // The view goes on showing the previous list until this one is whole.
+    auto table = std::make_shared<RecordTable>();
+    EventPacer pacer(view_);
+    ListFetch::Progress progress;
+    progress.received = [&](qsizetype n) {
+        view_.setStatus(RecordTable::receivingProgressText(n));
+        pacer.tick();
+    };
+    const ListFetch::Result result = ListFetch(connection_).run(*table, progress);
+    if (result.outcome == ListFetch::Outcome::ConnectionLost) {
+        // The loss of the connection resets the window; a click that came
+        // after that must not leave the hourglass behind.
+        view_.setCursor(Cursor::Default);
+        return false;
+    }
+    if (result.outcome == ListFetch::Outcome::TimedOut) {
+        // Left as it stands (the previous list, the counters at "..."):
+        // Disconnect is the way on.
+        apply(groups::atListTimeOut());
+        view_.setCursor(Cursor::Default);
+        return false;
+    }
+
+    // Counted before the view has the table: from then on it is the GUI
+    // thread's, which sorts it.
+    const RecordCounts counts = table->counts();
+    connection_.locked([&](ReceivedState &) { posixApplication_ = table->posixApplication(); });
+    displaySummary(result.status);
+    loadList(std::move(table));
+    view_.setListCounts(counts);
+    view_.setStatus(QStringLiteral("Got list of outstanding memory allocations"));
+    view_.setCursor(Cursor::Default);
+    apply(groups::atListFetchEnd(paused_, connection_.locked([this](ReceivedState &) { return viewContents(); })));
+    return true;
+}
+
+// Shows `table` afresh: after a fetch, and after sorting it.
+void MonitorController::loadList(std::shared_ptr<RecordTable> table)
+{
+    const qsizetype rows = table->size();
+    showListLoading(QStringLiteral("Unloading data..."));
+    view_.letEventsRun();
+    view_.showList(nullptr);
+    view_.showCode(nullptr);
+    showListLoading(QStringLiteral("Loading data..."));
+    view_.setRecordCount(rows);
+    view_.letEventsRun();
+    view_.showList(std::move(table));
+    listRows_ = rows;
+    // The view shows every row at once; the texts still tell the count.
+    EventPacer pacer(view_);
+    for (qsizetype n = 0; n < rows; n += RecordTable::ProgressStep) {
+        view_.setStatus(RecordTable::loadingProgressText(n));
+        pacer.tick();
+    }
+}
+
+// Before a summary the list goes, with its code.
+void MonitorController::clearListForSummary()
+{
+    if (listRows_ == 0)
+        return;
+    apply({{CommandGroup::Pause, false}, {CommandGroup::Release, false}});
+    showListLoading(QStringLiteral("Unloading data..."));
+    view_.setListCounters(QStringLiteral("..."));
+    view_.showList(nullptr);
+    view_.showCode(nullptr);
+    view_.letEventsRun();
+    listRows_ = 0;
+    apply(groups::atListCleared(paused_, connection_.locked([this](ReceivedState &) { return !summary_.rows().empty(); })));
+    // An empty list counts nothing, whoever asked for the summary.
+    view_.setListCounters(QStringLiteral("0"));
+}
+
+void MonitorController::sortList(std::shared_ptr<RecordTable> table, ListColumn column)
+{
+    if (!table || table->isEmpty()) {
+        view_.setStatus(QStringLiteral("Nothing to sort!"));
+        return;
+    }
+    const QString caption = RecordTable::columnCaption(column);
+    view_.setCursor(Cursor::Wait);
+    view_.setStatus(QStringLiteral("Sorting 'Detailed List' after '%1'...").arg(caption));
+    table->sortBy(column);
+    loadList(table);
+    view_.setStatus(QStringLiteral("Sorted 'Detailed List' after '%1'").arg(caption));
+    view_.setCursor(Cursor::Default);
+}
+
+void MonitorController::generateCode(const RecordTable *table, const SynthesisOptions &options,
+                                     const QList<qsizetype> &selectedRows)
+{
+    view_.setCursor(Cursor::Wait);
+    view_.setStatus(QStringLiteral("Creating Vexal Code..."));
+    // The code on show goes first: a million lines twice would not fit.
+    view_.showCode(nullptr);
+    auto code = std::make_shared<GeneratedCode>();
+    if (table != nullptr)
+        *code = ::generateCode(*table, options, selectedRows);
+    view_.showCode(code);
+    if (!code->isEmpty())
+        apply({{CommandGroup::SaveCode, true}});
+    view_.setCursor(Cursor::Default);
+    view_.setStatus(QStringLiteral("Vexal Code created."));
+}
+
+namespace {
+
+// What the data-origin line field reads.
+QString dataLineField(const Origin &origin)
+{
+    return origin.kind == OriginKind::Application ? QString::number(origin.line) : QStringLiteral("N/A");
+}
+
+} // namespace
+
+QByteArray MonitorController::summaryFileContents()
+{
+    return connection_.locked([this](ReceivedState &state) {
+        QList<::SummaryRow> rows;
+        for (const SummaryRow &row : summary_.rows())
+            rows.append({row.caption, row.calls, row.bytes});
+        return summaryFileBytes(summaryOrigin(dataLineField(origin_), state.statusCall, state.listCall), rows);
+    });
+}
+
+QByteArray MonitorController::listFileContents(const RecordTable *table, bool fullPath,
+                                               const QList<qsizetype> &selectedRows)
+{
+    return connection_.locked([&](ReceivedState &state) {
+        const std::optional<CallSite> origin = listOrigin(dataLineField(origin_), state.listCall);
+        if (table == nullptr)
+            return listFileBytes(origin, 0, [](qsizetype, ListColumn) { return QByteArray(); });
+        return listFileBytes(origin, *table, fullPath, selectedRows);
+    });
+}
+
+QByteArray MonitorController::codeFileContents(const GeneratedCode *code, const QList<qsizetype> &selectedRows,
+                                               int indentation, bool tabs)
+{
+    return connection_.locked([&](ReceivedState &) {
+        if (code == nullptr)
+            return QByteArray();
+        return codeFileBytes(*code, selectedRows, indentation, tabs, posixApplication_ ? "\n" : "\r\n");
+    });
 }
 
 void MonitorController::apply(const GroupChanges &changes)

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The monitor window's rules, without widgets: connect, disconnect, pause and
 // release, loss of the connection, single and continuous summary, the rate,
-// the application's own VexalShowStatus call, Quit and Reset and Quit. Every
-// change it makes to the window goes through MonitorView.
+// the list of allocations with its sorting, the code synthesis, the contents
+// of the saved files, the application's own VexalShowStatus and VexalShowList
+// calls, Quit and Reset and Quit. Every change it makes to the window goes
+// through MonitorView.
 #pragma once
 
 #include "AutoResetEvent.h"
@@ -11,6 +13,11 @@
 #include "MonitorView.h"
 #include "SummaryState.h"
 
+#include <CodeSynthesis.h>
+#include <RecordTable.h>
+
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <atomic>
@@ -52,10 +59,24 @@ public:
     // is then to end without writing its settings.
     bool resetAndQuit(SettingsStore &store);
 
-    // Displays the counters of the last status reply (also after a list).
+    // Displays the counters of the last status reply.
     void displaySummary();
     // Marks the data on show as asked for by this monitor.
     void markRequestedByThisProgram();
+
+    // Get list of allocations, asked for by the user (GUI thread). Does
+    // nothing while a fetch for the application's VexalShowList call runs.
+    void getList();
+    // The operations on what the views show (GUI thread): the list view's
+    // table, the code view's code and their selected rows.
+    // Takes its own share of the table: reloading the view lets go of the view's.
+    void sortList(std::shared_ptr<RecordTable> table, ListColumn column);
+    void generateCode(const RecordTable *table, const SynthesisOptions &options, const QList<qsizetype> &selectedRows);
+    // The bytes of the three saved files, read under the communication lock.
+    QByteArray summaryFileContents();
+    QByteArray listFileContents(const RecordTable *table, bool fullPath, const QList<qsizetype> &selectedRows);
+    QByteArray codeFileContents(const GeneratedCode *code, const QList<qsizetype> &selectedRows, int indentation,
+                                bool tabs);
 
     bool isPaused() const { return paused_; }
     int period();
@@ -63,8 +84,6 @@ public:
     // Rows of the summary table; read on the GUI thread between displays.
     std::vector<SummaryRow> summaryRows();
     std::size_t summarySamples();
-    // The list view keeps this up to date, for the saving groups.
-    void setListRows(int rows) { listRows_ = rows; }
 
 private:
     struct Ticker;
@@ -77,15 +96,25 @@ private:
     void disconnectCore(bool lost);
     bool control(int command);
     void requestSummary();
+    void displaySummary(const StatusValues &values);
+    void setOrigin(const Origin &origin);
     ViewContents viewContents();  // under the communication lock
     void tick(const std::shared_ptr<Ticker> &ticker);
     bool retireTicker();
     void answerStatusCalls();
+    void answerListCalls();
+    bool fetchList();
+    void loadList(std::shared_ptr<RecordTable> table);
+    void clearListForSummary();
+    void showListLoading(const QString &text);
 
     MonitorView &view_;
     SummaryState summary_;  // under the communication lock
     std::atomic<bool> paused_{false};
-    std::atomic<int> listRows_{0};
+    std::atomic<qsizetype> listRows_{0};  // of the list view, as last shown
+    Origin origin_;                      // under the communication lock
+    bool posixApplication_ = false;      // of the last list; under the communication lock
+    std::mutex fetchMutex_;              // one list fetch at a time
 
     std::mutex rateMutex_;  // the rate lock
     int period_ = 1000;
@@ -95,6 +124,7 @@ private:
 
     std::atomic<bool> stopping_{false};
     std::thread statusCallSite_;
+    std::thread listCallSite_;
 
     Connection connection_;  // last: its threads call back into the members above
 };

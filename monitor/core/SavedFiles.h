@@ -9,6 +9,7 @@
 #define VEXAL_MONITOR_SAVEDFILES_H
 
 #include "CodeSynthesis.h"
+#include "ReceivedState.h"
 #include "RecordTable.h"
 
 #include <QByteArray>
@@ -21,11 +22,8 @@
 #include <optional>
 
 // Where the application asked for a report: VexalShowStatus or
-// VexalShowList, the file as received.
-struct CallSite {
-    QByteArray file;
-    int line = 0;
-};
+// VexalShowList, the file as received. The one the connection remembers.
+using CallSite = vexal::monitor::CallSite;
 
 // The origin a saved summary names, if any: none while the data-origin
 // line field reads "N/A"; otherwise the ShowStatus call site, or the

@@ -25,6 +25,11 @@ Assembly MessageAssembler::overflow(SocketData &sd) noexcept
     return Assembly::overflow;
 }
 
+bool MessageAssembler::holdsMessage() const noexcept
+{
+    return leftOverSize > 0 && std::memchr(leftOverBuffer, 0, static_cast<std::size_t>(leftOverSize)) != nullptr;
+}
+
 Assembly MessageAssembler::start(SocketData &sd) noexcept
 {
     sd.size = 0;

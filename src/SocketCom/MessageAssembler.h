@@ -24,6 +24,10 @@ public:
 
     int carriedOver() const noexcept { return leftOverSize; }
 
+    // Whether the carried-over bytes already hold a whole message, which
+    // start() then returns without another receive.
+    bool holdsMessage() const noexcept;
+
     // Begins a message in sd (its size becomes 0) from the carried-over bytes,
     // up to and including the first end byte among them.
     Assembly start(SocketData &sd) noexcept;

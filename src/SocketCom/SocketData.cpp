@@ -169,6 +169,8 @@ int readSocketData(SocketData *sd)
     return readMessage(leftOver(), *sd, receiveChunk);
 }
 
+int socketDataWaiting(void) { return leftOver().holdsMessage() ? 1 : 0; }
+
 void showSocketData(const SocketData *sd)
 {
     if (sd == nullptr)

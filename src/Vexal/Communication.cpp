@@ -32,6 +32,11 @@ struct State {
     ReportGate sigStatusRequest;
     ReportGate sigListRequest;
     std::atomic<int> freezeEnabled{0};
+    // The sender's copy of one hand-over and its bytes on the wire, and the
+    // receiver's replies not yet handed over: too big for a thread's stack.
+    TransferRecord sending[kBatchMax];
+    char wire[kBatchMax * SOCKETDATA_SIZE];
+    TransferRecord replies[kBatchMax];
 };
 
 State &state()
@@ -101,61 +106,75 @@ void addStatusFields(SocketData &data, const TransferRecord &message)
     addBigIntSocketData(&data, message.internalUse);
 }
 
+// Appends `message` to `data`, and does what its sending means to this side.
+void encode(const TransferRecord &message, SocketData &data)
+{
+    State &st = state();
+    clearSocketData(&data);
+    addIntSocketData(&data, message.command);
+    switch (message.command) {
+    case MSG_DISCONNECT:
+        goOnSending.store(0);  // the echo is the last message
+        break;
+    case MSG_SUMMARY:
+    case MSG_LIST_END:
+        addStatusFields(data, message);
+        break;
+    case MSG_LIST_START:
+        addIntSocketData(&data, message.listLength);
+        break;
+    case MSG_LIST_NEXT:
+        addIntSocketData(&data, message.recordType);
+        addBigIntSocketData(&data, message.recordSize);
+        addIntSocketData(&data, message.line);
+        addBigIntSocketData(&data, message.address);
+        addSocketData(&data, message.fileName);
+        addBigIntSocketData(&data, message.recordIndex);
+        addIntSocketData(&data, message.threadId);
+        break;
+    case MSG_PAUSE:
+        st.freezeEnabled.store(1);
+        break;
+    case MSG_RELEASE:
+        st.freezeEnabled.store(0);
+        break;
+    case MSG_SHOW_STATUS:
+    case MSG_SHOW_LIST:
+        addSocketData(&data, message.fileName);
+        addIntSocketData(&data, message.line);
+        break;
+    default:
+        say("Tried to send the invalid command: %d!!!\n", message.command);
+        break;
+    }
+}
+
 int sender()
 {
     State &st = state();
     int code = 0;
-    TransferRecord message;
+    int count;
     // Not gated on goOnSending: the receiver clears it before it hands over
     // the echo of a disconnect, which must still go out.
-    while (st.outbox.take(message)) {
-        SocketData data;
-        clearSocketData(&data);
-        addIntSocketData(&data, message.command);
-        switch (message.command) {
-        case MSG_DISCONNECT:
-            goOnSending.store(0);  // the echo is the last message
-            break;
-        case MSG_SUMMARY:
-        case MSG_LIST_END:
-            addStatusFields(data, message);
-            break;
-        case MSG_LIST_START:
-            addIntSocketData(&data, message.listLength);
-            break;
-        case MSG_LIST_NEXT:
-            addIntSocketData(&data, message.recordType);
-            addBigIntSocketData(&data, message.recordSize);
-            addIntSocketData(&data, message.line);
-            addBigIntSocketData(&data, message.address);
-            addSocketData(&data, message.fileName);
-            addBigIntSocketData(&data, message.recordIndex);
-            addIntSocketData(&data, message.threadId);
-            break;
-        case MSG_PAUSE:
-            st.freezeEnabled.store(1);
-            break;
-        case MSG_RELEASE:
-            st.freezeEnabled.store(0);
-            break;
-        case MSG_SHOW_STATUS:
-        case MSG_SHOW_LIST:
-            addSocketData(&data, message.fileName);
-            addIntSocketData(&data, message.line);
-            break;
-        default:
-            say("Tried to send the invalid command: %d!!!\n", message.command);
-            break;
+    while ((count = st.outbox.take(st.sending)) > 0) {
+        int length = 0;
+        bool last = false;
+        for (int i = 0; i < count && !last; ++i) {
+            SocketData data;
+            encode(st.sending[i], data);
+            std::memcpy(st.wire + length, data.data, static_cast<std::size_t>(data.size));
+            length += data.size;
+            last = st.sending[i].command == MSG_DISCONNECT;
         }
-        // Bounded like the wait of whoever handed the message over: a
+        // Bounded like the wait of whoever handed the messages over: a
         // monitor that stops reading cannot block the sender for longer.
-        code = writeSocketDataWithin(&data, kReplyTimeoutMs);
+        code = sendDataWithin(st.wire, length, kReplyTimeoutMs);
         if (code != 0) {
             goOnSending.store(0);
             break;  // the outbox closes below, so nobody waits for this write
         }
         st.outbox.markSent();
-        if (message.command == MSG_DISCONNECT)
+        if (last)
             break;
     }
     st.outbox.close();  // nobody may wait on a sender that is gone
@@ -187,6 +206,29 @@ enum class Served {
 };
 
 Served sent(bool written) { return written ? Served::Continue : Served::Broken; }
+
+// The reply to a 3: the record under the list cursor, which moves on.
+TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
+{
+    TransferRecord message = reply(MSG_LIST_NEXT);
+    // The cursor is only meaningful while the hold keeps the list still.
+    if (cursor != nullptr && holding()) {
+        const AllocationRecord &rec = *recordOf(cursor);
+        message.recordType = rec.type;
+        message.recordSize = static_cast<std::int64_t>(exactSize(rec));
+        message.line = rec.line;
+        message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
+        copyFileName(message.fileName, rec.file);
+        message.recordIndex = static_cast<std::int64_t>(rec.index);
+        message.threadId = static_cast<int>(rec.threadId);
+        lastRecordType = rec.type;
+        cursor = LinkedListGetNext(cursor);
+    } else {
+        message.recordType = lastRecordType;
+        copyFileName(message.fileName, " Internal Error!!!");
+    }
+    return message;
+}
 
 // Serves one command.
 Served serve(int command, Link *&cursor, int &lastRecordType)
@@ -221,26 +263,8 @@ Served serve(int command, Link *&cursor, int &lastRecordType)
         cursor = startAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
         return sent(st.outbox.deliver(message));
     }
-    case MSG_LIST_NEXT: {
-        TransferRecord message = reply(MSG_LIST_NEXT);
-        // The cursor is only meaningful while the hold keeps the list still.
-        if (cursor != nullptr && holding()) {
-            const AllocationRecord &rec = *recordOf(cursor);
-            message.recordType = rec.type;
-            message.recordSize = static_cast<std::int64_t>(exactSize(rec));
-            message.line = rec.line;
-            message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
-            copyFileName(message.fileName, rec.file);
-            message.recordIndex = static_cast<std::int64_t>(rec.index);
-            message.threadId = static_cast<int>(rec.threadId);
-            lastRecordType = rec.type;
-            cursor = LinkedListGetNext(cursor);
-        } else {
-            message.recordType = lastRecordType;
-            copyFileName(message.fileName, " Internal Error!!!");
-        }
-        return sent(st.outbox.deliver(message));
-    }
+    case MSG_LIST_NEXT:
+        return sent(st.outbox.deliver(nextRecord(cursor, lastRecordType)));
     case MSG_LIST_END: {
         if (!holding())
             takeHold();  // the counters are read under the lock in any case
@@ -292,8 +316,10 @@ void endConnection(bool farewell)
 
 int receiver()
 {
+    State &st = state();
     Link *cursor = nullptr;
     int lastRecordType = 0;
+    int pending = 0;  // answered 3s in st.replies, not handed over yet
     SocketData data;
     int code;
     bool farewell = true;
@@ -302,7 +328,24 @@ int receiver()
             break;
         char field[kSocketBufferSize];
         extractSocketData(data.data, 0, field);
-        const Served served = serve(string2int(field), cursor, lastRecordType);
+        const int command = string2int(field);
+        Served served = Served::Continue;
+        if (command == MSG_LIST_NEXT) {
+            // The answers to 3s that arrived together go out in one write:
+            // a monitor that asks for many records at once gets them at the
+            // speed of the connection, not of one hand-over per record.
+            st.replies[pending++] = nextRecord(cursor, lastRecordType);
+            if (pending < kBatchMax && socketDataWaiting() != 0)
+                continue;
+            served = sent(st.outbox.deliver(st.replies, pending));
+            pending = 0;
+        } else {
+            if (pending > 0)
+                served = sent(st.outbox.deliver(st.replies, pending));
+            pending = 0;
+            if (served == Served::Continue)
+                served = serve(command, cursor, lastRecordType);
+        }
         if (served != Served::Continue) {
             // The commands the monitor queued behind are dropped unread.
             farewell = served == Served::Disconnect;

@@ -57,6 +57,10 @@ public:
         }
     }
 
+    // Whether a waiter out of patience waits for the next hand-over; lets
+    // tests start a race at the moment that counts.
+    bool handOverAsked() const noexcept { return (state_.load(std::memory_order_relaxed) & kAsked) != 0; }
+
 private:
     static constexpr std::uint32_t kLocked = 1;
     static constexpr std::uint32_t kSleepers = 2;  // a waiter may sleep: giving back wakes one

@@ -8,6 +8,7 @@
 
 #include "TransferRecord.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -36,12 +37,16 @@ bool spinFor(Ready ready)
     return ready();
 }
 
-// Hands one outgoing message at a time from whoever built it (the receiver
-// or an application thread) to the sender, the only writer to the socket.
-// Tickets rather than bare counts tie each "sent" to its own message, so a
-// wait that once timed out cannot make a later one return early. Counters
-// change only under the mutex; they are atomic so that a waiter can watch
-// them without it before it goes to sleep.
+// At most this many replies go to the sender in one hand-over, and out in one
+// write: the answers to requests that arrived together.
+inline constexpr int kBatchMax = 64;
+
+// Hands outgoing messages, one or one batch at a time, from whoever built
+// them (the receiver or an application thread) to the sender, the only
+// writer to the socket. Tickets rather than bare counts tie each "sent" to
+// its own hand-over, so a wait that once timed out cannot make a later one
+// return early. Counters change only under the mutex; they are atomic so
+// that a waiter can watch them without it before it goes to sleep.
 class Outbox {
 public:
     void open()
@@ -62,21 +67,26 @@ public:
         sigDataSent_.notify_all();
     }
 
-    // Queues `message` and waits until the sender has written it. One bound
-    // covers the wait for the slot and the wait for the write. False when
-    // the message was not written: the write failed, the connection is
-    // closing, or the time ran out. A message that cannot be written within
-    // the bound ends the connection: the outbox closes, so that nothing more
-    // is handed to the sender and nobody else waits for it.
-    bool deliver(const TransferRecord &message)
+    bool deliver(const TransferRecord &message) { return deliver(&message, 1); }
+
+    // Queues `count` messages (1..kBatchMax) and waits until the sender has
+    // written them. One bound covers the wait for the slot and the wait for
+    // the write. False when they were not written: the write failed, the
+    // connection is closing, or the time ran out. Messages that cannot be
+    // written within the bound end the connection: the outbox closes, so
+    // that nothing more is handed to the sender and nobody else waits for it.
+    bool deliver(const TransferRecord *messages, int count)
     {
+        if (count < 1 || count > kBatchMax)
+            return false;
         const auto deadline = std::chrono::steady_clock::now() + kReplyTimeout;
         std::unique_lock<std::mutex> lock(mutex_);
         if (!sigDataSent_.wait_until(lock, deadline, [this] { return !open_ || taken_ == posted_; }))
             return giveUp();
         if (!open_)
             return false;
-        s2c_ = message;
+        std::copy(messages, messages + count, s2c_);
+        count_ = count;
         const std::uint64_t ticket = posted_ + 1;
         posted_ = ticket;
         sigNewData_.notify_one();
@@ -90,21 +100,22 @@ public:
         return sent_ >= ticket;
     }
 
-    // Sender: waits, without limit, for the next message. False once closed.
-    bool take(TransferRecord &out)
+    // Sender: waits, without limit, for the next hand-over and copies its
+    // messages to `out` (room for kBatchMax). Their count; 0 once closed.
+    int take(TransferRecord *out)
     {
         spinFor([this] { return !open_ || posted_ > taken_; });
         std::unique_lock<std::mutex> lock(mutex_);
         sigNewData_.wait(lock, [this] { return !open_ || posted_ > taken_; });
         if (!open_)
-            return false;
-        out = s2c_;
+            return 0;
+        std::copy(s2c_, s2c_ + count_, out);
         taken_ = taken_ + 1;
         sigDataSent_.notify_all();  // the slot is free again
-        return true;
+        return count_;
     }
 
-    // Sender: the message taken last is written.
+    // Sender: the messages taken last are written.
     void markSent()
     {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -125,7 +136,8 @@ private:
     std::mutex mutex_;
     std::condition_variable sigNewData_;
     std::condition_variable sigDataSent_;
-    TransferRecord s2c_{};
+    TransferRecord s2c_[kBatchMax]{};
+    int count_ = 0;
     std::atomic<std::uint64_t> posted_{0}, taken_{0}, sent_{0};
     std::atomic<bool> open_{false};
 };

@@ -72,6 +72,21 @@ private slots:
         QCOMPARE(groups.apply(groups::whenConnected(true)).enabled(), (std::set<int>{1, 2, 3, 5, 9, 10, 12}));
     }
 
+    void aListFetchLeavesOnlyDisconnectOnTimeOutAndEverythingBackAtItsEnd()
+    {
+        Groups groups;
+        groups.apply(groups::atStartUp()).apply(groups::whenConnected(false));
+        QCOMPARE(groups.apply(groups::atListFetchStart()).enabled(), (std::set<int>{9, 10}));
+        QCOMPARE(Groups(groups).apply(groups::atListTimeOut()).enabled(), (std::set<int>{1, 9, 10}));
+        QCOMPARE(groups.apply(groups::atListFetchEnd(true, {true, true})).enabled(),
+                 (std::set<int>{1, 2, 3, 5, 6, 7, 8, 9, 10, 12, 13}));
+        // A summary takes list and code away.
+        groups.apply({{G::SaveCode, true}});
+        QCOMPARE(Groups(groups).apply(groups::atListCleared(false, true)).enabled(),
+                 (std::set<int>{1, 2, 3, 5, 6, 8, 9, 10, 11}));
+        QCOMPARE(groups.apply(groups::atListCleared(false, false)).enabled(), (std::set<int>{1, 2, 3, 5, 6, 9, 10, 11}));
+    }
+
     void savingFollowsWhatTheViewsHold()
     {
         for (const ViewContents views : {ViewContents{false, false}, ViewContents{false, true}, ViewContents{true, true}}) {

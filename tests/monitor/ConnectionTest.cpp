@@ -14,6 +14,7 @@
 
 using namespace vexal::monitor;
 using namespace std::chrono_literals;
+using vexal::monitor::test::openPatiently;
 using vexal::monitor::test::PeerProcess;
 using vexal::monitor::test::peerPort;
 
@@ -26,19 +27,6 @@ public:
     std::atomic<int> lost{0};
     std::atomic<int> calls{0};
 };
-
-// The library listens a moment after it starts.
-bool openPatiently(Connection &connection, int port)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (connection.open("127.0.0.1", port) != Connection::OpenResult::Connected) {
-        if (clock.elapsed() > 10000)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 } // namespace
 

@@ -1,24 +1,35 @@
 // SPDX-License-Identifier: MIT
-// The desktop window as a user meets it before connecting: its controls by
-// name, their hints, shortcuts and groups, the edits' check, About, and the
-// settings written at Quit.
+// The desktop window as a user meets it: its controls by name, their hints,
+// shortcuts and groups, the edits' check, About, the settings written at
+// Quit; and against an application, the list, its sorting and names, the
+// code, and the three saved files.
+#include "PeerProcess.h"
+
 #include <About.h>
 #include <Application.h>
+#include <FileDialogs.h>
 #include <MainWindow.h>
 #include <MessageBoxes.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+
+#include <map>
 
 using namespace vexal::monitor;
 
@@ -34,6 +45,25 @@ public:
     }
     std::vector<MessageBox> shown;
 };
+
+// Answers each file dialog by its title.
+class NoDialogs : public FileDialogs {
+public:
+    std::optional<QString> chooseSaveFile(QWidget *, const SaveFileDialog &dialog) override
+    {
+        asked.push_back(dialog);
+        const auto answer = answers.find(dialog.title);
+        return answer != answers.end() ? std::optional<QString>(answer->second) : std::nullopt;
+    }
+    std::map<QString, QString> answers;
+    std::vector<SaveFileDialog> asked;
+};
+
+QByteArray contentsOf(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 template <class T>
 T *named(QWidget &window, const char *name)
@@ -167,6 +197,103 @@ private slots:
         QCOMPARE(stored.value(QStringLiteral("Connection/PortNumber")).toString(), QStringLiteral("6001"));
         QCOMPARE(stored.value(QStringLiteral("Analysis/VideoSpeed")).toInt(), 1000);
         QCOMPARE(stored.childGroups(), (QStringList{"Analysis", "Connection", "Position", "Synthesis"}));
+    }
+
+
+    void aFetchedListSortsSwitchesNamesAndIsSavedWithItsCode()
+    {
+        test::PeerProcess peer(test::peerPort(0));
+        peer.send("leak 250");
+        QCOMPARE(peer.readLine(), QByteArray("ok"));
+        NoBoxes boxes;
+        NoDialogs dialogs;
+        StartOptions options;
+        options.port = QString::number(peer.port());
+        MainWindow window(boxes, options, &dialogs);
+        QAction *getList = named<QAction>(window, "mnuMainViewGetList");
+        for (int attempt = 0; attempt < 200 && !getList->isEnabled(); ++attempt) {
+            window.mnuMainFileConnectClick();
+            QTest::qWait(20);
+        }
+        QVERIFY(getList->isEnabled());
+
+        getList->trigger();
+        QCOMPARE(window.statusText(), QStringLiteral("Got list of outstanding memory allocations"));
+        QTableView *list = named<QTableView>(window, "lvwList");
+        QCOMPARE(list->model()->rowCount(), 250);
+        QStringList counters;
+        for (const char *label : {"lblNumberValueOfRecords", "lblNoFilesData", "lblNoUniquesData", "lblNoThreadsData"})
+            counters << named<QLabel>(window, label)->text();
+        QCOMPARE(counters, (QStringList{"250", "1", "1", "1"}));
+
+        QHeaderView *header = list->horizontalHeader();
+        emit header->sectionClicked(3);
+        QCOMPARE(window.statusText(), QStringLiteral("Sorted 'Detailed List' after 'Memory (B)'"));
+        QCOMPARE(list->model()->index(0, 3).data().toString(), QStringLiteral("1"));
+        emit header->sectionClicked(3);
+        QCOMPARE(list->model()->index(0, 3).data().toString(), QStringLiteral("64"));
+
+        // Two rows chosen; the full names keep them chosen.
+        list->selectRow(0);
+        list->selectionModel()->select(list->model()->index(1, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        named<QCheckBox>(window, "chbShowFullPath")->click();
+        QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
+        const QString fullName = list->model()->index(0, 0).data().toString();
+        QVERIFY(fullName.endsWith(QStringLiteral("/monitor_peer.c")) && fullName.size() > 14);
+
+        named<QRadioButton>(window, "rbnOneIndex")->click();
+        named<QAction>(window, "mnuMainCodeGenerate")->trigger();
+        QCOMPARE(window.statusText(), QStringLiteral("Vexal Code created."));
+        QTableView *code = named<QTableView>(window, "lvwCode");
+        QCOMPARE(code->model()->rowCount(), 2);
+        const QString statement = code->model()->index(0, 1).data().toString();
+        QVERIFY(statement.startsWith(QStringLiteral("VexalFreeThese(\"") + fullName + QStringLiteral("\", ")));
+
+        // Save All: each kind asks for its file once.
+        QTemporaryDir files;
+        dialogs.answers = {{"Choose file to save summary on", files.filePath("summary")},
+                           {"Choose file to save detailed list on", files.filePath("list")},
+                           {"Choose file to save VXG Code on", files.filePath("code")}};
+        named<QAction>(window, "mnuMainFileSave")->trigger();
+        QCOMPARE(dialogs.asked.size(), std::size_t(3));
+        QCOMPARE(dialogs.asked[2].filter, QStringLiteral("C Source Code (*.c);;Source files (*.c);;All files (*)"));
+        QVERIFY(contentsOf(files.filePath("summary.txt")).startsWith("Summary of Allocations\r\n"));
+        const QList<QByteArray> listLines = contentsOf(files.filePath("list.txt")).split('\n');
+        QCOMPARE(listLines.size(), 2 + 1 + 2 + 1);  // caption, underline, head, two rows, nothing after the last
+        QCOMPARE(contentsOf(files.filePath("code.c")),
+                 "  " + code->model()->index(0, 1).data().toString().toUtf8() + "\n  "
+                     + code->model()->index(1, 1).data().toString().toUtf8() + "\n");
+        QCOMPARE(window.statusText(), QStringLiteral("Code written to file ") + files.filePath("code.c"));
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void theSynthesisPanelKeepsItsChoicesBetweenRuns()
+    {
+        NoBoxes boxes;
+        {
+            MainWindow window(boxes);
+            named<QRadioButton>(window, "rbnMinMaxSizes")->click();
+            QLineEdit *max = named<QLineEdit>(window, "edtSizeMax");
+            QVERIFY(max->isEnabled() && !named<QLineEdit>(window, "edtLineMax")->isEnabled());
+            max->setText(QStringLiteral("2147483647"));
+            max->setText(QStringLiteral("2147483648"));
+            QCOMPARE(max->text(), QStringLiteral("2147483647"));
+            named<QRadioButton>(window, "rbnAllLines")->click();
+            named<QRadioButton>(window, "rbnTabs")->click();
+            named<QSpinBox>(window, "updIndent")->setValue(5);
+            named<QCheckBox>(window, "cbxThreadRemove")->click();
+            window.close();
+        }
+        MainWindow window(boxes);
+        QVERIFY(named<QRadioButton>(window, "rbnMinMaxSizes")->isChecked());
+        QVERIFY(named<QRadioButton>(window, "rbnAllLines")->isChecked());
+        QVERIFY(named<QLineEdit>(window, "edtSizeMax")->isEnabled());
+        QCOMPARE(named<QLineEdit>(window, "edtSizeMax")->text(), QStringLiteral("2147483647"));
+        QVERIFY(named<QRadioButton>(window, "rbnTabs")->isChecked() && !named<QRadioButton>(window, "rbnSpaces")->isChecked());
+        QCOMPARE(named<QSpinBox>(window, "updIndent")->value(), 5);
+        QVERIFY(named<QCheckBox>(window, "cbxThreadRemove")->isChecked());
+        window.close();
     }
 };
 

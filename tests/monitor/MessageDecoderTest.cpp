@@ -60,7 +60,7 @@ private slots:
         state.data.command = MSG_LIST_NEXT;
         const std::string longName(700, 'f');
         const SocketData record = message({"3", "11", "6000000000", "42", "-140737488355328", longName, "77", "-3"});
-        QCOMPARE(decodeMessage(record.data, state), Wake::ListReply);
+        QCOMPARE(decodeMessage(record.data, state), Wake::ListRecord);
         QCOMPARE(state.data.recordType, 11);
         QCOMPARE(state.data.recordSize, 6000000000LL);
         QCOMPARE(state.data.line, 42);

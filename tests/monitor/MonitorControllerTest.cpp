@@ -1,56 +1,27 @@
 // SPDX-License-Identifier: MIT
 // The window's rules against a real application linked with libVexal, with a
 // recording window: connect, pause and release, summaries, continuous
-// summary and the application's own report call, loss of the connection.
-#include "PeerProcess.h"
-#include "RecordingView.h"
-
-#include <MonitorController.h>
-#include <MonitorSettings.h>
-
-#include <QElapsedTimer>
-#include <QTest>
+// summary, the list and its code, the application's own report calls, loss
+// of the connection.
+#include "FakeLibrary.h"
+#include "Watched.h"
 
 using namespace vexal::monitor;
 using namespace std::chrono_literals;
-using vexal::monitor::test::PeerProcess;
+using vexal::monitor::test::connectPatiently;
+using vexal::monitor::test::FakeLibrary;
 using vexal::monitor::test::peerPort;
 using vexal::monitor::test::RecordingView;
+using vexal::monitor::test::Watched;
 using G = CommandGroup;
 
 namespace {
 
-const QString kConnected = QStringLiteral("Connected to application.");
-
-// The library listens a moment after it starts; the boxes of the attempts
-// before are forgotten.
-bool connectPatiently(MonitorController &controller, RecordingView &view, int port)
+// The statuses from `first` on.
+QStringList statusesFrom(RecordingView &view, const QString &first)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        controller.connect(QStringLiteral("127.0.0.1"), port, false);
-        if (view.read<bool>([&] { return view.statuses.last() == kConnected; })) {
-            view.read<bool>([&] {
-                view.messages.clear();
-                return true;
-            });
-            return true;
-        }
-        QTest::qWait(20);
-    }
-    return false;
+    return view.read<QStringList>([&] { return view.statuses.mid(view.statuses.lastIndexOf(first)); });
 }
-
-// An application and a monitor for it, set up as the window does.
-struct Watched {
-    explicit Watched(int port, int period = kPeriodFast) : peer(port), controller(view) { controller.setUp(period); }
-    bool connect() { return connectPatiently(controller, view, peer.port()); }
-
-    PeerProcess peer;
-    RecordingView view;
-    MonitorController controller;  // last: its threads use the view
-};
 
 } // namespace
 
@@ -183,6 +154,91 @@ private slots:
             QVERIFY(w.view.enabled(group));
         QVERIFY(!w.view.enabled(G::StopContinuous));
         QCOMPARE(w.view.cursor, Cursor::Default);
+    }
+
+    void getListShowsTheWholeListWithItsCountsAndTheClosingSummary()
+    {
+        Watched &w = *watched_;
+        w.peer.send("leak 250");
+        QCOMPARE(w.peer.readLine(), QByteArray("ok"));
+        QVERIFY(w.connect());
+        w.controller.getList();
+        QCOMPARE(statusesFrom(w.view, QStringLiteral("Getting data...")),
+                 (QStringList{"Getting data...", "Got 0 records...", "Got 100 records...", "Got 200 records...",
+                              "Unloading data...", "Loading data...", "Loaded 0 records...", "Loaded 100 records...",
+                              "Loaded 200 records...", "Got list of outstanding memory allocations"}));
+        QCOMPARE(w.view.list->size(), 250);
+        for (qsizetype i = 1; i < w.view.list->size(); ++i)
+            QVERIFY(w.view.list->record(i).index > w.view.list->record(i - 1).index);  // oldest first
+        QCOMPARE(w.view.recordCount, 250);
+        QCOMPARE(w.view.listCounts.files, 1);
+        QCOMPARE(w.view.listCounts.uniqueLines, 1);
+        QCOMPARE(w.view.listCounts.threads, 1);
+        QCOMPARE(w.view.summaries.back().rows[0], (SummaryRow{"malloc", "250", "7951"}));
+        QCOMPARE(w.view.origin.kind, OriginKind::ThisProgram);
+        QCOMPARE(w.view.cursor, Cursor::Default);
+        for (G group : {G::Disconnect, G::SingleSummary, G::GetList, G::SaveList, G::SaveAll, G::GenerateCode})
+            QVERIFY(w.view.enabled(group));
+        QVERIFY(!w.view.enabled(G::SaveCode));
+        // The list's end let the library go: the application's next tracked call returns.
+        w.peer.send("tick");
+        QCOMPARE(w.peer.readLine(1s), QByteArray("ticked"));
+
+        w.controller.sortList(w.view.list, ListColumn::Memory);
+        QCOMPARE(w.view.statuses.last(), QStringLiteral("Sorted 'Detailed List' after 'Memory (B)'"));
+        QVERIFY(w.view.statuses.contains(QStringLiteral("Sorting 'Detailed List' after 'Memory (B)'...")));
+        QCOMPARE(w.view.list->record(0).size, 1);
+        w.controller.sortList(nullptr, ListColumn::Memory);
+        QCOMPARE(w.view.statuses.last(), QStringLiteral("Nothing to sort!"));
+
+        SynthesisOptions exactIndex;
+        exactIndex.index.choice = int(::FilterChoice::Exact);
+        w.controller.generateCode(w.view.list.get(), exactIndex, {0, 1});
+        QCOMPARE(w.view.code->size(), 2);
+        QCOMPARE(w.view.statuses.mid(w.view.statuses.size() - 2),
+                 (QStringList{"Creating Vexal Code...", "Vexal Code created."}));
+        QVERIFY(w.view.enabled(G::SaveCode));
+
+        // A summary takes the list and its code away.
+        w.controller.singleSummary();
+        QVERIFY(!w.view.list && !w.view.code);
+        QVERIFY(w.view.statuses.contains(QStringLiteral("Unloading data...")));
+        QVERIFY(!w.view.enabled(G::GenerateCode) && !w.view.enabled(G::SaveCode) && !w.view.enabled(G::SaveList));
+        QCOMPARE(w.view.listCounters, QStringLiteral("0"));
+    }
+
+    void theApplicationsShowListCallIsAnsweredWithTheList()
+    {
+        Watched &w = *watched_;
+        QVERIFY(w.connect());
+        w.controller.singleSummary();  // the library serves: only now does it send notices
+        w.peer.send("list");
+        const QList<QByteArray> site = w.peer.readLine().split(' ');
+        QVERIFY(w.view.statusSeen(QStringLiteral("The application sent a detailed list using a VexalShowList call.")));
+        // The list's end let the application's call go on, long before its 10 s.
+        QCOMPARE(w.peer.readLine(1s), QByteArray("ok"));
+        QCOMPARE(w.view.read<Origin>([&] { return w.view.origin; }),
+                 (Origin{OriginKind::Application, QString::fromLatin1(site.value(1)), site.value(2).toInt()}));
+        QVERIFY(w.view.enabled(G::ShowFullPath) && w.view.enabled(G::GenerateCode));
+        const auto list = w.view.read<std::shared_ptr<RecordTable>>([&] { return w.view.list; });
+        QVERIFY(list && list->isEmpty());
+        QCOMPARE(w.controller.listFileContents(list.get(), false, {}).left(11), QByteArray("From file: "));
+    }
+
+    void aConnectionLostMidListLeavesNoHalfFilledList()
+    {
+        FakeLibrary library(1000, FakeLibrary::After::HangUp, 150);
+        RecordingView view;
+        MonitorController controller(view);
+        controller.setUp(kPeriodFast);
+        QVERIFY(connectPatiently(controller, view, library.port()));
+        QElapsedTimer clock;
+        clock.start();
+        controller.getList();
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(view.statusSeen(QStringLiteral("Disconnected")));
+        QVERIFY(view.read<bool>([&] { return view.list == nullptr; }));
+        QVERIFY(!view.read<QStringList>([&] { return view.statuses; }).contains(QStringLiteral("Loading data...")));
     }
 
     void losingThePausedApplicationReportsItWithoutWaitingForARelease()

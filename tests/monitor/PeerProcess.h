@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
-// Runs the test application (monitor_peer, linked with libVexal) serving a
-// monitor on its own port, and talks to it over its standard input and output.
+// Runs a test application linked with libVexal (monitor_peer unless told)
+// serving a monitor on its own port, and talks to it over its standard input
+// and output.
 #pragma once
 
+#include <Connection.h>
+
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <unistd.h>
 
@@ -23,11 +28,24 @@ inline int peerPort(int peerNumber)
     return 20000 + static_cast<int>((getpid() * 7) % 12000) + peerNumber * kPortsPerPeer;
 }
 
+// The library listens a moment after it starts.
+inline bool openPatiently(Connection &connection, int port)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (connection.open("127.0.0.1", port) != Connection::OpenResult::Connected) {
+        if (clock.elapsed() > 10000)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
 class PeerProcess {
 public:
-    explicit PeerProcess(int port) : port_(port)
+    explicit PeerProcess(int port, const QString &program = QStringLiteral(VEXAL_MONITOR_PEER)) : port_(port)
     {
-        process_.setProgram(QStringLiteral(VEXAL_MONITOR_PEER));
+        process_.setProgram(program);
         process_.setArguments({QString::number(port)});
         process_.start();
         process_.waitForStarted();

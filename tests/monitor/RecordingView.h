@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -38,12 +39,22 @@ public:
     }
     void showSummary(const SummaryUpdate &update) override { record([&] { summaries.push_back(update); }); }
     void setListCounters(const QString &text) override { record([&] { listCounters = text; }); }
+    void setRecordCount(qsizetype records) override { record([&] { recordCount = records; }); }
+    void setListCounts(const RecordCounts &counts) override { record([&] { listCounts = counts; }); }
+    void setListLoadingText(const QString &text) override { record([&] { loadingText = text; }); }
+    void showList(std::shared_ptr<RecordTable> table) override { record([&] { list = std::move(table); }); }
+    void showCode(std::shared_ptr<const GeneratedCode> shown) override { record([&] { code = std::move(shown); }); }
     void markRate(int periodMs) override { record([&] { markedRate = periodMs; }); }
     void showMessage(const MessageBox &box) override { record([&] { messages.push_back(box); }); }
     bool askYesNo(const MessageBox &box) override
     {
         record([&] { messages.push_back(box); });
         return answerYes;
+    }
+    std::optional<QString> chooseSaveFile(const SaveFileDialog &dialog) override
+    {
+        record([&] { dialogs.push_back(dialog); });
+        return chosenFile;
     }
     void letEventsRun() override {}
 
@@ -81,6 +92,13 @@ public:
     QString chartTitle;
     std::vector<SummaryUpdate> summaries;
     QString listCounters;
+    qsizetype recordCount = -1;
+    RecordCounts listCounts;
+    QString loadingText;
+    std::shared_ptr<RecordTable> list;
+    std::shared_ptr<const GeneratedCode> code;
+    std::vector<SaveFileDialog> dialogs;
+    std::optional<QString> chosenFile;  // the answer to every file dialog
     std::optional<int> markedRate;
     std::vector<MessageBox> messages;
     bool answerYes = false;

@@ -4,8 +4,10 @@
  * standard input. Each command is answered by one line on standard output.
  *
  *   malloc N   allocates N bytes (kept)            -> "ok"
+ *   leak N     N blocks of 1 to 64 bytes (kept)    -> "ok"
  *   tick       one tracked malloc and free         -> "ticked"
  *   status     calls VexalShowStatus               -> "status FILE LINE" first, "ok" after
+ *   list       calls VexalShowList                 -> "list FILE LINE" first, "ok" after
  */
 #include <Vexal.h>
 
@@ -36,6 +38,13 @@ int main(int argc, char **argv)
             if (VexalMalloc((size_t)strtoul(line + 7, NULL, 10), __FILE__, __LINE__) == NULL)
                 return 1;
             answer("ok");
+        } else if (strncmp(line, "leak ", 5) == 0) {
+            unsigned long count = strtoul(line + 5, NULL, 10);
+            for (unsigned long i = 0; i < count; ++i) {
+                if (VexalMalloc(i % 64 + 1, __FILE__, __LINE__) == NULL)
+                    return 1;
+            }
+            answer("ok");
         } else if (strncmp(line, "tick", 4) == 0) {
             VexalFree(VexalMalloc(8, __FILE__, __LINE__), __FILE__, __LINE__);
             answer("ticked");
@@ -43,6 +52,11 @@ int main(int argc, char **argv)
             printf("status %s %d\n", __FILE__, __LINE__ + 2);
             fflush(stdout);
             VexalShowStatus(__FILE__, __LINE__);
+            answer("ok");
+        } else if (strncmp(line, "list", 4) == 0) {
+            printf("list %s %d\n", __FILE__, __LINE__ + 2);
+            fflush(stdout);
+            VexalShowList(__FILE__, __LINE__);
             answer("ok");
         }
     }

@@ -74,16 +74,19 @@ TEST_F(MessageAssemblerTest, SecondMessageOfOneReceiveComesWithoutReceivingAgain
     ASSERT_EQ(read(), SOCKETCOM_OK);
     EXPECT_EQ(messageOf(sd), kFirst + kEnd);
     EXPECT_EQ(assembler.carriedOver(), static_cast<int>(kSecond.size() + 1));
+    EXPECT_TRUE(assembler.holdsMessage());
     ASSERT_EQ(read(), SOCKETCOM_OK);
     EXPECT_EQ(messageOf(sd), kSecond + kEnd);
     EXPECT_EQ(peer.next, 1u);
     EXPECT_EQ(assembler.carriedOver(), 0);
+    EXPECT_FALSE(assembler.holdsMessage());
 }
 
 TEST_F(MessageAssemblerTest, CarriedOverPieceIsCompletedByTheNextReceive)
 {
     peer.chunks = {kFirst + kEnd + kSecond.substr(0, 4), kSecond.substr(4) + kEnd + "5", bytes("\x01\0")};
     ASSERT_EQ(read(), SOCKETCOM_OK);
+    EXPECT_FALSE(assembler.holdsMessage());  // only a piece is waiting
     ASSERT_EQ(read(), SOCKETCOM_OK);
     EXPECT_EQ(messageOf(sd), kSecond + kEnd);
     EXPECT_EQ(peer.next, 2u);

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+// vxl's JSON: one compact document per line, whatever the command, so that
+// a stream of samples or reports reads the same as a single one.
+#pragma once
+
+#include <SavedFiles.h>
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+namespace vexal::cli {
+
+inline QByteArray jsonLine(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// File names are bytes as the application passed them; JSON holds text, so
+// they are read as UTF-8 (a byte that is not becomes U+FFFD).
+inline QString jsonFileName(const QByteArray &file) { return QString::fromUtf8(file); }
+
+inline QJsonObject originJson(const ::CallSite &origin)
+{
+    return {{QStringLiteral("file"), jsonFileName(origin.file)}, {QStringLiteral("line"), origin.line}};
+}
+
+} // namespace vexal::cli

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+// A stand-in for the library's side of one connection, for the list tests
+// and benchmark: it answers list start, next record and list end from a list
+// of its own, keeps every byte the monitor sent, and can fall silent or hang
+// up after a given number of records. The answers to all the requests one
+// read brings are written together. Plain sockets on its own thread; the
+// monitor's socket module is the process's client endpoint meanwhile.
+#pragma once
+
+#include <SocketCom.h>
+#include <TransferRecord.h>
+
+#include <QByteArray>
+#include <QList>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+namespace vexal::monitor::test {
+
+class FakeLibrary {
+public:
+    enum class After { Answer, FallSilent, HangUp };
+
+    // Serves a list of `records` records on a free loopback port; after
+    // `limit` records it does `after`.
+    explicit FakeLibrary(int records, After after = After::Answer, int limit = std::numeric_limits<int>::max())
+        : records_(records), after_(after), limit_(limit)
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr *>(&address), length);
+        ::listen(listener_, 1);
+        ::getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~FakeLibrary()
+    {
+        stop_ = true;
+        ::shutdown(listener_, SHUT_RDWR);
+        const int peer = peer_.exchange(-1);
+        if (peer >= 0)
+            ::shutdown(peer, SHUT_RDWR);
+        thread_.join();
+        ::close(listener_);
+        if (peer >= 0)
+            ::close(peer);
+    }
+
+    int port() const { return port_; }
+
+    // Everything the monitor sent so far.
+    QByteArray received()
+    {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+
+    // The record number i as this library sends it.
+    static SocketData record(int i)
+    {
+        SocketData data;
+        clearSocketData(&data);
+        addIntSocketData(&data, MSG_LIST_NEXT);
+        addIntSocketData(&data, i % 12);
+        addBigIntSocketData(&data, 16 + i);
+        addIntSocketData(&data, 100 + i);
+        addBigIntSocketData(&data, 0x1000 + 16LL * i);
+        addSocketData(&data, i % 2 == 0 ? "/src/even.c" : "/src/odd.c");
+        addBigIntSocketData(&data, i);
+        addIntSocketData(&data, 7);
+        return data;
+    }
+
+private:
+    void serve()
+    {
+        const int peer = ::accept(listener_, nullptr, nullptr);
+        if (peer < 0)
+            return;
+        peer_ = peer;
+        int sent = 0;
+        char chunk[1024];
+        QByteArray pending;
+        for (;;) {
+            const ssize_t got = ::recv(peer, chunk, sizeof chunk, 0);
+            if (got <= 0 || stop_)
+                return;
+            {
+                std::lock_guard lock(mutex_);
+                received_.append(chunk, got);
+            }
+            pending.append(chunk, got);
+            QByteArray answers;
+            for (qsizetype end = pending.indexOf('\0'); end >= 0; end = pending.indexOf('\0')) {
+                const int command = pending.left(end).split('\x01').value(0).toInt();
+                pending.remove(0, end + 1);
+                if (command == MSG_LIST_NEXT && sent >= limit_) {
+                    if (after_ == After::HangUp) {
+                        ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
+                        if (peer_.exchange(-1) >= 0)
+                            ::close(peer);
+                        return;
+                    }
+                    if (after_ == After::FallSilent)
+                        continue;
+                }
+                SocketData answer;
+                clearSocketData(&answer);
+                addIntSocketData(&answer, command);
+                if (command == MSG_LIST_START)
+                    addIntSocketData(&answer, records_);
+                else if (command == MSG_LIST_NEXT)
+                    answer = record(sent++);
+                else if (command == MSG_LIST_END)
+                    for (int value = 1; value <= TRANSFER_STATUS_VALUES; ++value)
+                        addBigIntSocketData(&answer, value);
+                answers.append(answer.data, answer.size);
+            }
+            if (!answers.isEmpty())
+                ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
+        }
+    }
+
+    const int records_;
+    const After after_;
+    const int limit_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<int> peer_{-1};
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    QByteArray received_;
+    std::thread thread_;
+};
+
+} // namespace vexal::monitor::test
