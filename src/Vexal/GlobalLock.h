@@ -5,6 +5,8 @@
 // the sender after a failed write). Not recursive.
 #pragma once
 
+#include "AtomicWait.h"
+
 #include <atomic>
 
 namespace vexal {
@@ -28,7 +30,7 @@ public:
     void unlock() noexcept
     {
         if (state_.exchange(kFree, std::memory_order_release) == kContended)
-            state_.notify_one();
+            wakeOne(state_);
     }
 
 private:
@@ -49,7 +51,7 @@ private:
         }
         state = state_.exchange(kContended, std::memory_order_acquire);
         while (state != kFree) {
-            state_.wait(kContended, std::memory_order_relaxed);
+            waitWhile(state_, kContended);
             state = state_.exchange(kContended, std::memory_order_acquire);
         }
     }
@@ -58,15 +60,17 @@ private:
 };
 
 // Scope guard for the common case of taking and giving back in one function.
+// A template so that it serves the Windows build's re-entrant lock as well.
+template <typename Lock = GlobalLock>
 class LockGuard {
 public:
-    explicit LockGuard(GlobalLock &lock) noexcept : lock_(lock) { lock_.lock(); }
+    explicit LockGuard(Lock &lock) noexcept : lock_(lock) { lock_.lock(); }
     ~LockGuard() { lock_.unlock(); }
     LockGuard(const LockGuard &) = delete;
     LockGuard &operator=(const LockGuard &) = delete;
 
 private:
-    GlobalLock &lock_;
+    Lock &lock_;
 };
 
 } // namespace vexal
