@@ -12,7 +12,6 @@
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 namespace vexal::comm {
@@ -152,7 +151,8 @@ private:
 // still run while the process exits, and must not meet destroyed objects.
 struct State {
     std::mutex launchMutex;
-    bool launched = false;  // guarded by launchMutex
+    bool launched = false;             // guarded by launchMutex
+    platform::Thread thrLauchThreads;  // guarded by launchMutex
     Outbox outbox;
     Signal sigStatusRequest;
     Signal sigListRequest;
@@ -446,27 +446,19 @@ bool serveConnection()
     st.sigStatusRequest.reset();
     st.sigListRequest.reset();
     goOnSending.store(1);
-    std::thread thrSender, thrReceiver;
-    try {
-        thrSender = std::thread(sender);
-    } catch (const std::system_error &) {
-    }
-    try {
-        thrReceiver = std::thread(receiver);
-    } catch (const std::system_error &) {
-    }
-    const bool started = thrSender.joinable() && thrReceiver.joinable();
+    platform::Thread thrSender, thrReceiver;
+    thrSender.start(sender);
+    thrReceiver.start(receiver);
+    const bool started = thrSender.started() && thrReceiver.started();
     if (!started) {
         say("Could not launch communication threads towards the client!\n");
         goOnSending.store(0);
         st.outbox.close();
-        if (!thrReceiver.joinable())
+        if (!thrReceiver.started())
             closeSocket();  // a started receiver closes it itself
     }
-    if (thrSender.joinable())
-        thrSender.join();
-    if (thrReceiver.joinable())
-        thrReceiver.join();
+    thrSender.join();
+    thrReceiver.join();
     return started;
 }
 
@@ -503,12 +495,13 @@ int launchComThreads()
     }
 }
 
-void launchThreadMain()
+int launchThreadMain()
 {
-    launchComThreads();
+    const int result = launchComThreads();
     State &st = state();
     std::lock_guard<std::mutex> guard(st.launchMutex);
     st.launched = false;  // a later VexalInit may try again
+    return result;
 }
 
 } // namespace
@@ -519,16 +512,21 @@ bool launch()
     std::lock_guard<std::mutex> guard(st.launchMutex);
     if (st.launched)
         return true;
-    try {
-        std::thread(launchThreadMain).detach();
-    } catch (const std::system_error &) {
+    st.thrLauchThreads.detach();  // an earlier launch thread that has ended
+    if (!st.thrLauchThreads.start(launchThreadMain))
         return false;
-    }
     st.launched = true;
     return true;
 }
 
-bool announceReport(int message, const char *file, int line)
+void closeThreadHandles()
+{
+    State &st = state();
+    std::lock_guard<std::mutex> guard(st.launchMutex);
+    st.thrLauchThreads.detach();
+}
+
+bool announceReport(int message, const char *file, int line, bool *signalled)
 {
     State &st = state();
     if (goOnSending.load() == 0)
@@ -541,8 +539,10 @@ bool announceReport(int message, const char *file, int line)
     copyFileName(notice.fileName, file);
     st.outbox.deliver(notice, true);
     mutGlobalData.unlock();
-    (status ? st.sigStatusRequest : st.sigListRequest).wait(kReplyTimeout);
+    const bool fetched = (status ? st.sigStatusRequest : st.sigListRequest).wait(kReplyTimeout);
     waiting.store(0);
+    if (signalled != nullptr)
+        *signalled = fetched;
     return true;
 }
 

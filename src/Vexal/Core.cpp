@@ -21,7 +21,7 @@ const char *const methodNames[kMemoryTypes] = {
 std::atomic<int> vxlOn{0};
 std::atomic<int> vxlLog{0};
 Output os;
-GlobalLock mutGlobalData;
+platform::CoreLock mutGlobalData;
 
 CountRow counts[kCountRows];
 std::atomic<std::uint64_t> globalIndex{0};
@@ -67,17 +67,6 @@ void logIllegalSwitch(int value, int sourceLine)
                      ownSourceName(), sourceLine);
     });
 }
-
-struct AllocationRequest {
-    int type;
-    int line;
-    const char *file;
-    std::size_t count;  // calloc element count, memalign alignment
-    std::size_t size;
-    int ignored;        // VexalRealloc's second argument; never read
-    void *oldPtr;
-    const char *source;
-};
 
 // The size a record keeps for a request; records hold 32 bits.
 std::uint32_t recordedSize(const AllocationRequest &rq)
@@ -129,6 +118,7 @@ bool addLink(void *address, std::uint32_t size, int line, const char *file, int 
 // Drops a record that is no longer in the address index.
 void dropDetached(RecordNode *node)
 {
+    recordLeaving(&node->link);
     internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->name));
     list::unlink(&node->link);
     fileNames.release(node->name);
@@ -142,10 +132,12 @@ void removeLink(Link *link)
     dropDetached(node);
 }
 
+} // namespace
+
 void *allocate(AllocationRequest &rq)
 {
     const bool tracking = vxlOn.load(std::memory_order_relaxed) != 0;
-    const bool isRealloc = rq.type == VXL_REALLOC;
+    const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
     const std::uint32_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
 
     // The old block's record is taken out of the index before the platform
@@ -172,13 +164,23 @@ void *allocate(AllocationRequest &rq)
 #if !defined(_WIN32)
     case VXL_VALLOC: result = platform::allocValloc(rq.size); break;
     case VXL_MEMALIGN: result = platform::allocMemalign(rq.count, rq.size); break;
+#else
+    case VXL_WCSDUP: result = rq.wideSource != nullptr ? platform::allocWcsdup(rq.wideSource) : nullptr; break;
+    case VXL_MBSDUP:
+        result = rq.multiByteSource != nullptr ? platform::allocMbsdup(rq.multiByteSource) : nullptr;
+        break;
+    case VXL_GLOBALALLOC: result = platform::allocGlobal(rq.allocFlags, rq.size); break;
+    case VXL_LOCALALLOC: result = platform::allocLocal(rq.allocFlags, rq.size); break;
+    case VXL_HEAPALLOC: result = platform::allocHeap(rq.heap, rq.heapFlags, rq.size); break;
+    case VXL_HEAPREALLOC: result = platform::reallocHeap(rq.heap, rq.heapFlags, rq.oldPtr, rq.size); break;
 #endif
     default:
         logIllegalSwitch(rq.type, __LINE__);
         return nullptr;
     }
 
-    const bool freedBySizeZero = isRealloc && rq.size == 0;
+    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
+    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
     if (freedBySizeZero && result != nullptr) {
         // Some platforms hand out a minimal block for realloc(p, 0); the
         // contract is "old block freed, null returned", so give it back.
@@ -228,6 +230,9 @@ void *allocate(AllocationRequest &rq)
             if (addLink(result, size, rq.line, rq.file, rq.type)) {
                 counts[rq.type].calls += 1;
                 counts[rq.type].stillAllocated += size;
+#if defined(_WIN32)
+                recordOf(LinkedListGetLast(stopAnchor))->heap = rq.heap;  // the record just made
+#endif
             }
             indexAfter = globalIndex.load(std::memory_order_relaxed);
         }
@@ -236,6 +241,8 @@ void *allocate(AllocationRequest &rq)
             currentThreadId(), indexAfter);
     return result;
 }
+
+namespace {
 
 // The release kind matching an allocation kind, or -1 for a kind this build
 // does not know.
@@ -272,7 +279,14 @@ void *release(const ReleaseRequest &rq)
         ++freeFailed;
         return nullptr;
     }
+#if defined(_WIN32)
+    // HeapFree on the heap the caller named (VexalHeapFree), else on the
+    // record's own heap.
+    void *heap = rq.heap != nullptr ? rq.heap : (rec != nullptr ? rec->heap : nullptr);
+    void *result = platform::releaseBlock(releaseKind, rq.ptr, heap, rq.heapFlags);
+#else
     void *result = platform::releaseBlock(releaseKind, rq.ptr);
+#endif
     if (rec == nullptr) {
         logInfo(methodNames[releaseKind], kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, rq.ptr,
                 currentThreadId(), globalIndex.load(std::memory_order_relaxed));
@@ -291,9 +305,9 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
 {
     if (prefix[0] != '\0')
         std::fprintf(out, "%s%s: ", prefix, suffix);
-    std::fprintf(out, "%s : %d, %s, %dB, %d, #%lld, (%p)\n", file != nullptr ? file : "", line,
-                 platform::logTypeName(type), size, static_cast<int>(threadId), static_cast<long long>(index),
-                 address);
+    platform::print(out, "%s : %d, %s, %dB, %d, #%" VXL_I64 "d, (%p)\n", file != nullptr ? file : "", line,
+                    platform::logTypeName(type), size, static_cast<int>(threadId), static_cast<long long>(index),
+                    address);
 }
 
 void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type, int size,
@@ -365,6 +379,7 @@ void VexalFinish(void)
     nodePool.clear();
     fileNames.clear();
     mutGlobalData.unlock();
+    comm::closeThreadHandles();
     os.close();
 }
 

@@ -1,7 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The seam between the tracking core and the host: the real memory
-// functions, which release function frees which kind, the log line's type
-// names and the thread id. One implementation per build.
+// The seam between the tracking core and the host. One implementation per
+// build; each provides, in namespace vexal::platform:
+//
+//   CoreLock                  the type of the global lock
+//   alloc*, releaseFree       the real memory functions (Windows: inside the
+//                             exception guard, and its own family besides)
+//   allocTable, freeTable     zeroed blocks for the bookkeeping tables
+//   releaseKindOf, releaseBlock
+//                             which release function frees which kind, and
+//                             calling it
+//   logTypeName, threadId     the log line's type names, the thread id
+//   sameFileName, indexSelected
+//                             VexalFreeThese's file and index filters
+//   reportResult, largerUnits what the reports return, and their units
+//   print, VXL_I64            the output's printf and its 64-bit modifier
+//   Thread                    a thread of the monitor connection
 #pragma once
 
 #if defined(_WIN32)
