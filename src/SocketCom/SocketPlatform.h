@@ -21,10 +21,7 @@
 #pragma once
 
 #if defined(_WIN32)
-// Winsock side: startNetworking runs WSAStartup for 2.2 (codes 1 and 2),
-// stopNetworking WSACleanup, lastError WSAGetLastError, errorText
-// winsockErrorText, kListenBacklog SOMAXCONN.
-#error "The Winsock implementation of the socket seam is not written yet"
+#include "SocketPlatformWindows.h"
 #else
 #include "SocketPlatformPosix.h"
 #endif
