@@ -195,6 +195,11 @@ int receiveConnectAttemptFromClient(void)
     platform::setNoDelay(handle);
     clientSocket.store(handle);
     connectedWithClient.store(1);
+    // One client at a time: stop listening, so that another one is refused
+    // at once rather than queued and reset when this connection ends (and a
+    // client reconnecting to the same port is not caught by a listener that
+    // is about to close).
+    closeSlot(serverSocket);
     return SOCKETCOM_OK;
 }
 
