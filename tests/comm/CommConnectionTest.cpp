@@ -10,16 +10,18 @@ using Fields = std::vector<std::string>;
 
 class CommConnection : public CommSession {};
 
-TEST_F(CommConnection, CleanDisconnectIsEchoedAndTheNextMonitorUsesTheNextPort)
+TEST_F(CommConnection, CleanDisconnectIsEchoedAndTheNextMonitorUsesTheNextListenPort)
 {
     ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(ask(0).fields, Fields{"0"});
     EXPECT_TRUE(client_.waitForClose());
 
-    ASSERT_TRUE(client_.connect(port_ + 1));
+    ASSERT_TRUE(client_.connect(nextListenPort(port_)));
     EXPECT_EQ(ask(1).fields, Status{}.fields(1));
+#if !defined(_WIN32)  // Windows listens on the same port again
     vxlwire::WireClient old;
-    EXPECT_EQ(old.connectOnce(port_), ECONNREFUSED);
+    EXPECT_EQ(old.connectOnce(port_), vxlsock::kRefused);
+#endif
     EXPECT_EQ(ask(1).fields, Status{}.fields(1));
 }
 
@@ -29,7 +31,7 @@ TEST_F(CommConnection, EmptyMessageIsADisconnect)
     ASSERT_TRUE(client_.send(std::string(1, '\0')));
     EXPECT_EQ(client_.read().fields, Fields{"0"});
     EXPECT_TRUE(client_.waitForClose());
-    ASSERT_TRUE(client_.connect(port_ + 1));
+    ASSERT_TRUE(client_.connect(nextListenPort(port_)));
     EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
     ask(4);
 }
@@ -44,7 +46,7 @@ TEST_F(CommConnection, MessageFillingExactly1024BytesIsServed)
     EXPECT_EQ(ask(1).fields, Status{}.fields(1));
 }
 
-TEST_F(CommConnection, OversizeMessageEndsTheConnectionAndTheLibraryListensOnTheNextPort)
+TEST_F(CommConnection, OversizeMessageEndsTheConnectionAndTheLibraryListensAgain)
 {
     ASSERT_NO_FATAL_FAILURE(start());
     keep(VexalMalloc(8, "a.c", 1));
@@ -54,7 +56,7 @@ TEST_F(CommConnection, OversizeMessageEndsTheConnectionAndTheLibraryListensOnThe
     AppThread app([&] { keep(VexalMalloc(8, "b.c", 2)); });
     EXPECT_TRUE(app.finishes());
 
-    ++port_;
+    port_ = nextListenPort(port_);
     ASSERT_TRUE(client_.connect(port_));
     EXPECT_EQ(ask(2).fields, (Fields{"2", "2"}));
     ask(4);
@@ -102,7 +104,7 @@ TEST_F(CommConnection, LaterInitChangesOnlyThePortOfTheNextListen)
     EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
     ask(4);
     vxlwire::WireClient other;
-    EXPECT_EQ(other.connectOnce(port_ + 1), ECONNREFUSED);
+    EXPECT_EQ(other.connectOnce(nextListenPort(port_)), vxlsock::kRefused);
 }
 
 class CommAfterFinish : public CommSession {};
@@ -129,7 +131,7 @@ TEST_F(CommAfterFinish, EveryCommandIsStillAnsweredWithoutCrashOrHang)
     EXPECT_EQ(ask(0).fields, Fields{"0"});
     EXPECT_TRUE(client_.waitForClose());
     // The library listens again, even with its session over.
-    ASSERT_TRUE(client_.connect(port_ + 1));
+    ASSERT_TRUE(client_.connect(nextListenPort(port_)));
     ask(1);
 }
 
@@ -140,7 +142,7 @@ TEST_F(CommAfterFinish, MonitorVanishingMidListAfterFinishIsHarmless)
     ask(5);
     ask(2);
     client_.close();
-    ASSERT_TRUE(client_.connect(port_ + 1));
+    ASSERT_TRUE(client_.connect(nextListenPort(port_)));
     EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
     ask(4);
 }
