@@ -4,12 +4,15 @@
 #ifndef VEXAL_CHILD_PROCESS_H
 #define VEXAL_CHILD_PROCESS_H
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,8 +31,8 @@ public:
     bool start(const std::vector<std::string> &args, const std::string &outPath, const std::string &errPath);
 
     // Waits for the end; the exit code, or -1 when it did not exit normally
-    // or never started.
-    int wait();
+    // or never started. With a limit, a child still running then is killed.
+    int wait(std::chrono::milliseconds limit = std::chrono::milliseconds::max());
 
 private:
 #if defined(_WIN32)
@@ -75,12 +78,17 @@ inline bool ChildProcess::start(const std::vector<std::string> &args, const std:
     return true;
 }
 
-inline int ChildProcess::wait()
+inline int ChildProcess::wait(std::chrono::milliseconds limit)
 {
     if (process_ != nullptr) {
+        const DWORD ms = limit == std::chrono::milliseconds::max() ? INFINITE : static_cast<DWORD>(limit.count());
         DWORD code = 0;
-        if (WaitForSingleObject(process_, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process_, &code))
+        if (WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, INFINITE);
+        } else if (GetExitCodeProcess(process_, &code)) {
             exitCode_ = static_cast<int>(code);
+        }
         CloseHandle(process_);
         process_ = nullptr;
     }
@@ -109,12 +117,22 @@ inline bool ChildProcess::start(const std::vector<std::string> &args, const std:
     return pid_ > 0;
 }
 
-inline int ChildProcess::wait()
+inline int ChildProcess::wait(std::chrono::milliseconds limit)
 {
     if (pid_ > 0) {
+        const auto deadline = limit == std::chrono::milliseconds::max()
+                                  ? std::chrono::steady_clock::time_point::max()
+                                  : std::chrono::steady_clock::now() + limit;
         int status = 0;
-        if (waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status))
+        pid_t ended = 0;
+        while ((ended = waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (ended == 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+        } else if (ended == pid_ && WIFEXITED(status)) {
             exitCode_ = WEXITSTATUS(status);
+        }
         pid_ = -1;
     }
     return exitCode_;
