@@ -43,13 +43,21 @@ void *guarded(Call &&call) noexcept
 // --- allocation ------------------------------------------------------------
 
 inline void *allocMalloc(std::size_t size) { return guarded([&] { return std::malloc(size); }); }
-inline void *allocCalloc(std::size_t count, std::size_t size) { return guarded([&] { return std::calloc(count, size); }); }
 inline void *allocRealloc(void *ptr, std::size_t size) { return guarded([&] { return std::realloc(ptr, size); }); }
-inline void *allocStrdup(const char *src) { return guarded([&] { return static_cast<void *>(::_strdup(src)); }); }
-inline void *allocWcsdup(const wchar_t *src) { return guarded([&] { return static_cast<void *>(::_wcsdup(src)); }); }
-inline void *allocMbsdup(const unsigned char *src) { return guarded([&] { return static_cast<void *>(::_mbsdup(src)); }); }
-inline void *allocGlobal(unsigned flags, std::size_t size) { return guarded([&] { return ::GlobalAlloc(flags, size); }); }
+inline void *allocStrdup(const char *src) { return guarded([&]() -> void * { return ::_strdup(src); }); }
+inline void *allocWcsdup(const wchar_t *src) { return guarded([&]() -> void * { return ::_wcsdup(src); }); }
+inline void *allocMbsdup(const unsigned char *src) { return guarded([&]() -> void * { return ::_mbsdup(src); }); }
 inline void *allocLocal(unsigned flags, std::size_t size) { return guarded([&] { return ::LocalAlloc(flags, size); }); }
+
+inline void *allocCalloc(std::size_t count, std::size_t size)
+{
+    return guarded([&] { return std::calloc(count, size); });
+}
+
+inline void *allocGlobal(unsigned flags, std::size_t size)
+{
+    return guarded([&] { return ::GlobalAlloc(flags, size); });
+}
 
 inline void *allocHeap(void *heap, unsigned long flags, std::size_t size)
 {

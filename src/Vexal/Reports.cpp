@@ -121,7 +121,8 @@ void printList(std::FILE *out, const char *file, int line)
 // Prints a report, or has the monitor fetch it when one is being served.
 // The result is that of the last wait: for the lock (always successful), or
 // for the monitor's fetch.
-VexalReportResult showReport(int message, const char *file, int line, void (*printReport)(std::FILE *, const char *, int))
+VexalReportResult showReport(int message, const char *file, int line,
+                             void (*printReport)(std::FILE *, const char *, int))
 {
     mutGlobalData.lock();
     bool fetched = true;
