@@ -25,16 +25,32 @@ LONG CALLBACK sendBackToGuard(EXCEPTION_POINTERS *)
     std::longjmp(*point, 1);
 }
 
-// Installed once, the first time any thread needs the guard; never removed,
-// since a thread may be inside a guarded call whenever the DLL runs.
+// Installed the first time any thread needs the guard, and removed when the
+// library is unloaded (a handler left behind would be called in code that
+// is gone).
+struct Installation {
+    void *handler = nullptr;
+
+    Installation()
+    {
+        guardSlot = ::TlsAlloc();
+        if (guardSlot != TLS_OUT_OF_INDEXES)
+            handler = ::AddVectoredExceptionHandler(1, sendBackToGuard);
+    }
+
+    ~Installation()
+    {
+        if (handler != nullptr)
+            ::RemoveVectoredExceptionHandler(handler);
+        if (guardSlot != TLS_OUT_OF_INDEXES)
+            ::TlsFree(guardSlot);
+    }
+};
+
 bool installGuard() noexcept
 {
-    static const bool installed = [] {
-        guardSlot = ::TlsAlloc();
-        return guardSlot != TLS_OUT_OF_INDEXES &&
-               ::AddVectoredExceptionHandler(1, sendBackToGuard) != nullptr;
-    }();
-    return installed;
+    static const Installation installation;
+    return installation.handler != nullptr;
 }
 
 } // namespace
