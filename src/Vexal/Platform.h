@@ -9,7 +9,7 @@
 //   releaseKindOf, releaseBlock
 //                             which release function frees which kind, and
 //                             calling it
-//   logTypeName, threadId     the log line's type names, the thread id
+//   kLogTypeNames, threadId   the log line's type names, the thread id
 //   sameFileName, indexSelected
 //                             VexalFreeThese's file and index filters
 //   reportResult, largerUnits what the reports return, and their units
@@ -22,3 +22,14 @@
 #else
 #include "PlatformPosix.h"
 #endif
+
+namespace vexal::platform {
+
+// The name of a kind in a log or list line: the build's own table.
+inline const char *logTypeName(int type)
+{
+    const char *name = type >= 0 && type < 12 ? kLogTypeNames[type] : nullptr;
+    return name != nullptr ? name : "Unknown type";
+}
+
+} // namespace vexal::platform

@@ -61,18 +61,10 @@ inline void *releaseBlock(int /*releaseKind*/, void *ptr)
     return nullptr;
 }
 
-inline const char *logTypeName(int type)
-{
-    switch (type) {
-    case VXL_MALLOC: return "malloc";
-    case VXL_CALLOC: return "calloc";
-    case VXL_REALLOC: return "realloc";
-    case VXL_STRDUP: return "strdup";
-    case VXL_VALLOC: return "valloc";
-    case VXL_MEMALIGN: return "memalign";
-    default: return "Unknown type";
-    }
-}
+// The log line's names of the allocation kinds 0 to 11; null: "Unknown type".
+inline constexpr const char *kLogTypeNames[12] = {"malloc",  "calloc",  "realloc", "strdup",
+                                                  nullptr,   nullptr,   nullptr,   nullptr,
+                                                  nullptr,   nullptr,   "valloc",  "memalign"};
 
 // 32 bits of pthread_self(): what a C caller gets from passing pthread_self()
 // to an `unsigned` parameter, so generated VexalFreeThese calls match.

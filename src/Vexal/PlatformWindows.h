@@ -99,22 +99,11 @@ inline void *releaseBlock(int releaseKind, void *ptr, void *heap, unsigned long 
     }
 }
 
-inline const char *logTypeName(int type)
-{
-    switch (type) {
-    case VXL_MALLOC: return "malloc";
-    case VXL_CALLOC: return "calloc";
-    case VXL_REALLOC: return "realloc";
-    case VXL_STRDUP: return "strdup";
-    case VXL_WCSDUP: return "wcsdup";
-    case VXL_MBSDUP: return "mbsdup";
-    case VXL_GLOBALALLOC: return "GlobalAlloc";
-    case VXL_LOCALALLOC: return "LocalAlloc";
-    case VXL_HEAPALLOC: return "HeapAlloc";
-    case VXL_HEAPREALLOC: return "HeapRealloc";
-    default: return "Unknown type";
-    }
-}
+// The log line's names of the allocation kinds 0 to 11; null: "Unknown type".
+// Kind 9 is "HeapRealloc" here, unlike its methodNames text "HeapReAlloc".
+inline constexpr const char *kLogTypeNames[12] = {"malloc",      "calloc",     "realloc",   "strdup",
+                                                  "wcsdup",      "mbsdup",     "GlobalAlloc", "LocalAlloc",
+                                                  "HeapAlloc",   "HeapRealloc", nullptr,     nullptr};
 
 inline std::uint32_t threadId() { return ::GetCurrentThreadId(); }
 

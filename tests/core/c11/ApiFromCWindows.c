@@ -8,6 +8,8 @@
  */
 #include <Vexal.h>
 
+#include "Check.h"
+
 #include <windows.h>
 
 #include <inttypes.h>
@@ -15,17 +17,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-static int failures = 0;
-
-#define CHECK(cond)                                                          \
-    do {                                                                     \
-        if (!(cond)) {                                                       \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, \
-                    #cond);                                                  \
-            ++failures;                                                      \
-        }                                                                    \
-    } while (0)
 
 /* --- the expected output ------------------------------------------------- */
 
@@ -245,10 +236,11 @@ int main(void)
     expectLine("free", "main.c", 19, "realloc", 200, 9, r);
     CHECK(VexalFreeAll() == 0);
     VexalShowStatus("main.c", 30);
-    const struct Row gone[] = {{"malloc", 1, 0},      {"calloc", 1, 0},     {"realloc", 1, 0},
-                               {"strdup", 1, 0},      {"wcsdup", 1, 0},     {"mbsdup", 1, 0},
-                               {"GlobalAlloc", 1, 0}, {"LocalAlloc", 1, 0}, {"HeapAlloc", 1, 0},
-                               {"HeapReAlloc", 1, 0}};
+    struct Row gone[10];
+    for (int i = 0; i < 10; ++i) {
+        gone[i] = live[i];
+        gone[i].still = 0;  /* the calls stay counted */
+    }
     expectStatus(30, gone, 10, anchors, 2);
     VexalFinish();
     HeapDestroy(heap);
