@@ -7,6 +7,8 @@
 
 #include <Vexal.h>
 
+#include "ResidentMemory.h"
+
 #include <malloc.h>
 #include <unistd.h>
 
@@ -29,20 +31,6 @@ void stopTracking()
 }
 
 void *trackedBlock(std::size_t size) { return VexalMalloc(size, __FILE__, __LINE__); }
-
-// Resident set size of this process, from /proc/self/statm (in pages).
-long long residentBytes()
-{
-    std::FILE *statm = std::fopen("/proc/self/statm", "r");
-    long long pages = 0;
-    long long resident = 0;
-    if (statm == nullptr)
-        return 0;
-    if (std::fscanf(statm, "%lld %lld", &pages, &resident) != 2)
-        resident = 0;
-    std::fclose(statm);
-    return resident * sysconf(_SC_PAGESIZE);
-}
 
 // Resident bytes the library adds per live record: RSS growth for a million
 // tracked 16-byte blocks minus the growth for a million plain ones. The plain

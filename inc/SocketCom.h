@@ -90,6 +90,16 @@ int sendData(const char *bytes, int length);
  * peer closed. */
 int receiveData(char *destination, int *length);
 
+/* Sends all `length` bytes, waiting at most timeoutMs milliseconds for the
+ * connection to take them (code 9 on failure, also when the time ran out
+ * with part of them sent: the stream is then out of step). */
+int sendDataWithin(const char *bytes, int length, int timeoutMs);
+
+/* Ends the connection in both directions without closing the socket: a send
+ * or receive that another thread is blocked in returns with a failure, and
+ * so does every later one. 0 also when there is no connection. */
+int shutdownConnection(void);
+
 /* Closes both sockets and frees the buffers; 0 when already closed. */
 int closeSocket(void);
 
@@ -133,6 +143,10 @@ long long string2bigint(const char *text);
 /* Sends the message (code 9 on failure). A size outside 1..SOCKETDATA_SIZE
  * is not sent and gives 15. */
 int writeSocketData(const SocketData *sd);
+
+/* Sends the whole message within timeoutMs milliseconds (code 9 when it
+ * cannot); sizes as writeSocketData. */
+int writeSocketDataWithin(const SocketData *sd, int timeoutMs);
 
 /* Fills `sd` with exactly one whole message. Bytes received past its end are
  * kept for the next call. Returns 10 or 11 as receiveData, 14 for a negative

@@ -59,7 +59,9 @@ typedef enum MemoryAccessType {
  * pointers to the library's own records. Read them, never change or free them. */
 typedef struct AllocationRecord {
     void *address;       /* the block as the platform returned it */
-    uint32_t size;       /* bytes recorded for the block */
+    uint32_t size;       /* bytes recorded for the block; UINT32_MAX for a block
+                            of 4 GiB - 1 or more, whose exact size the reports,
+                            VexalFreeThese and the monitor use */
 #if defined(_WIN32)
     void *heap;          /* heap handle of VexalHeapAlloc/VexalHeapReAlloc blocks */
 #endif
@@ -182,16 +184,16 @@ VEXAL_API VexalReportResult VexalShowList(const char *file, int line);
 /* --- selective freeing and queries --------------------------------------- */
 
 /* Frees every live block whose record passes all filters and returns the sum
- * of their recorded sizes. A null or empty file, a lineMax/sizeMax of 0 or
- * less, a threadId of 0 and an indexMax of 0 each switch their filter off.
- * The file is the whole name as recorded; on Windows its letter case does
- * not count. Index bounds compare unsigned; on Windows signed, and an
- * indexMax below 0 also switches the index filter off. */
+ * of their exact sizes (also for blocks of 4 GiB or more). A null or empty
+ * file, a lineMax/sizeMax of 0 or less, a threadId of 0 and an indexMax of 0
+ * each switch their filter off. The file is the whole name as recorded; on
+ * Windows its letter case does not count. Index bounds compare unsigned; on
+ * Windows signed, and an indexMax below 0 also switches the index filter off. */
 VEXAL_API int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin,
                                  int sizeMax, unsigned threadId, int64_t indexMin,
                                  int64_t indexMax);
 
-/* Frees every live block; returns the sum of their recorded sizes. */
+/* Frees every live block; returns the sum of their exact sizes. */
 VEXAL_API int64_t VexalFreeAll(void);
 
 /* Walks the records, oldest first. Mode 0 takes the library's lock and

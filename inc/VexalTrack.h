@@ -28,6 +28,10 @@
  * GoogleTest, ...), whose inline code may call malloc or free itself, and
  * `std::malloc(n)` is not accepted once it is included.
  *
+ * free(NULL) does nothing, as the C library's free does: it is neither counted
+ * nor logged as a failed free (an explicit VexalFree(NULL, ...) still is). The
+ * argument of each macro is evaluated exactly once.
+ *
  * Define VEXAL_NO_TRACK before including it (e.g. -DVEXAL_NO_TRACK) to turn it
  * into an empty header and build the program untracked.
  */
@@ -58,6 +62,13 @@
 #  endif
 #endif
 
+/* free(NULL) is legal C and common; only a real pointer reaches the tracker. */
+static inline void VexalTrackFree(void *ptr, const char *file, int line)
+{
+    if (ptr != NULL)
+        VexalFree(ptr, file, line);
+}
+
 #undef malloc
 #undef calloc
 #undef realloc
@@ -68,7 +79,7 @@
 #define calloc(count, size) VexalCalloc((count), (size), __FILE__, __LINE__)
 #define realloc(ptr, size) VexalRealloc((ptr), 0, (size), __FILE__, __LINE__)
 #define strdup(src) VexalStrdup((src), __FILE__, __LINE__)
-#define free(ptr) VexalFree((ptr), __FILE__, __LINE__)
+#define free(ptr) VexalTrackFree((ptr), __FILE__, __LINE__)
 
 #if !defined(_WIN32)
 #  undef valloc

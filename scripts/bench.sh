@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Builds the default preset (RelWithDebInfo), runs the benchmarks and prints
 # the ratios that matter. Arguments go to the benchmark binary, e.g.
-# --benchmark_filter=TrackedPair or --benchmark_repetitions=5.
+# --benchmark_filter=TrackedPair or --benchmark_repetitions=5; with
+# repetitions the ratios use the median of each benchmark.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$VEXAL_ROOT"
@@ -23,19 +24,18 @@ SCALE = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 with open(sys.argv[1]) as f:
     runs = [b for b in json.load(f)["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
 
-def find(name):
-    for b in runs:
-        if b["name"] == name:
-            return b
-    return None
+def median(values):
+    values = sorted(values)
+    if not values:
+        return None
+    middle = len(values) // 2
+    return values[middle] if len(values) % 2 else (values[middle - 1] + values[middle]) / 2
 
 def ns(name, counter=None):
-    b = find(name)
-    if b is None:
-        return None
+    found = [b for b in runs if b["name"] == name]
     if counter is not None:
-        return b.get(counter)
-    return b["real_time"] * SCALE[b.get("time_unit", "ns")]
+        return median([b[counter] for b in found if counter in b])
+    return median([b["real_time"] * SCALE[b.get("time_unit", "ns")] for b in found])
 
 plain = ns("BM_PlainPair")
 tracked0 = ns("BM_TrackedPair/0")
@@ -45,6 +45,11 @@ fifo = ns("BM_FifoPair/1000000")
 oldest = ns("BM_FreeOldest/1000000/manual_time", "ns_per_free")
 threads = ns("BM_TrackedPairThreads/real_time/threads:2")
 perRecord = ns("BM_ResidentBytesPerRecord/iterations:1", "bytes_per_record")
+churnPlain = ns("BM_Churn<Plain>")
+churnTracked = ns("BM_Churn<Tracked>")
+growPlain = ns("BM_Grow<Plain>/manual_time")
+growTracked = ns("BM_Grow<Tracked>/manual_time")
+churnBytes = ns("BM_ChurnBytesPerBlock/iterations:1", "bookkeeping_bytes_per_block")
 
 def show(label, a, b, unit="x"):
     value = "n/a" if a is None or b is None or b == 0 else "%.2f%s" % (a / b, unit)
@@ -57,6 +62,12 @@ show("tracked pair (1M live) / tracked pair (1k live)", tracked1m, tracked1k)
 show("free of the oldest (1M live) / tracked pair (1M live)", oldest, tracked1m)
 show("FIFO pair (1M live) / tracked pair (1M live)", fifo, tracked1m)
 show("2 threads, time per pair / 1 thread (0 live)", threads, tracked0)
-print("  %-58s %s" % ("resident bytes per live record",
-                      "n/a" if perRecord is None else "%.1f B" % perRecord))
+show("churn: tracked / plain run time", churnTracked, churnPlain)
+show("growing to 1M live 16-byte blocks: tracked / plain", growTracked, growPlain)
+
+def showBytes(label, value):
+    print("  %-58s %s" % (label, "n/a" if value is None else "%.1f B" % value))
+
+showBytes("resident bytes per live record (1M 16-byte blocks)", perRecord)
+showBytes("churn: resident bookkeeping bytes per live block", churnBytes)
 PY

@@ -76,31 +76,6 @@ void removeLink(Link *link)
 
 namespace vexal::list {
 
-void insert(Link *at, int position, Link *fresh) noexcept
-{
-    const bool before = (position == 0 && at->prev != nullptr) || (position == 1 && at->next == nullptr);
-    if (before) {
-        fresh->next = at;
-        fresh->prev = at->prev;
-        at->prev->next = fresh;
-        at->prev = fresh;
-    } else {
-        fresh->next = at->next;
-        fresh->prev = at;
-        if (at->next != nullptr)
-            at->next->prev = fresh;
-        at->next = fresh;
-    }
-}
-
-void unlink(Link *link) noexcept
-{
-    link->prev->next = link->next;
-    link->next->prev = link->prev;
-    link->prev = nullptr;
-    link->next = nullptr;
-}
-
 void detachAll(Link *start, Link *stop) noexcept
 {
     start->next = stop;

@@ -155,6 +155,13 @@ int writeSocketData(const SocketData *sd)
     return sendData(sd->data, sd->size);
 }
 
+int writeSocketDataWithin(const SocketData *sd, int timeoutMs)
+{
+    if (sd == nullptr || sd->size < 1 || sd->size > SOCKETDATA_SIZE)
+        return SOCKETCOM_MESSAGE_TOO_LONG;
+    return sendDataWithin(sd->data, sd->size, timeoutMs);
+}
+
 int readSocketData(SocketData *sd)
 {
     if (sd == nullptr)

@@ -235,6 +235,23 @@ int sendData(const char *bytes, int length)
     return SOCKETCOM_OK;
 }
 
+int sendDataWithin(const char *bytes, int length, int timeoutMs)
+{
+    if (length < 0 || (bytes == nullptr && length > 0))
+        return SOCKETCOM_SEND_FAILED;
+    if (!platform::sendAllWithin(clientSocket.load(), bytes, length, timeoutMs))
+        return SOCKETCOM_SEND_FAILED;
+    return SOCKETCOM_OK;
+}
+
+int shutdownConnection(void)
+{
+    const Handle handle = clientSocket.load();
+    if (handle != kNoSocket)
+        platform::shutdownHandle(handle);  // fails only when the peer is gone already
+    return SOCKETCOM_OK;
+}
+
 int receiveData(char *destination, int *length)
 {
     return receiveChunk(destination, maxReceBufSize, length);

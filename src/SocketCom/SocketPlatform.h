@@ -15,6 +15,8 @@
 //   bindTo, listenOn, acceptFrom, connectTo, closeHandle
 //   setNoDelay(handle)        switch off small-segment coalescing
 //   sendSome, receiveSome     one send / receive; negative on failure
+//   sendAllWithin(h, bytes, n, ms)  all n bytes within ms milliseconds, or false
+//   shutdownHandle(handle)    end both directions; blocked calls return
 //   lastError(), errorText(n) the thread's last error number and its text
 #pragma once
 

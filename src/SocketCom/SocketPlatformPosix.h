@@ -9,9 +9,11 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -104,6 +106,41 @@ inline long sendSome(Handle handle, const char *bytes, int length)
             return static_cast<long>(sent);
     }
 }
+
+// Sends everything within `timeoutMs`: first without waiting, which is all a
+// reply usually needs, then waiting for room as long as time is left.
+inline bool sendAllWithin(Handle handle, const char *bytes, int length, int timeoutMs)
+{
+#if defined(MSG_NOSIGNAL)
+    constexpr int flags = MSG_NOSIGNAL | MSG_DONTWAIT;
+#else
+    constexpr int flags = MSG_DONTWAIT;
+#endif
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + timeoutMs;
+    while (length > 0) {
+        const ssize_t sent = ::send(handle, bytes, static_cast<size_t>(length), flags);
+        if (sent > 0) {
+            bytes += sent;
+            length -= static_cast<int>(sent);
+            continue;
+        }
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long left = deadline - (now.tv_sec * 1000LL + now.tv_nsec / 1000000);
+        if (left <= 0)
+            return false;
+        pollfd writable{handle, POLLOUT, 0};
+        if (::poll(&writable, 1, static_cast<int>(left)) < 0 && errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+// Both directions; a thread blocked on the socket returns at once.
+inline void shutdownHandle(Handle handle) { ::shutdown(handle, SHUT_RDWR); }
 
 inline long receiveSome(Handle handle, char *destination, int capacity)
 {

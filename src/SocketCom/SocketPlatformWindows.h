@@ -87,6 +87,40 @@ inline long receiveSome(Handle handle, char *destination, int capacity)
     return received == SOCKET_ERROR ? -1 : received;
 }
 
+// Sends everything within `timeoutMs`. Winsock has no non-blocking send per
+// call, and switching the socket to non-blocking would fail the receiver's
+// blocking read as well: a send timeout bounds each blocking send instead. A
+// send that timed out leaves the connection unusable, which ends it anyway.
+inline bool sendAllWithin(Handle handle, const char *bytes, int length, int timeoutMs)
+{
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeoutMs > 0 ? timeoutMs : 0);
+    while (length > 0) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline)
+            return false;
+        // Set before every send, for what is left of the bound: the option
+        // belongs to the socket, and each connection has a new one.
+        const DWORD left = static_cast<DWORD>(deadline - now);  // above 0: a timeout of 0 means none
+        if (::setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char *>(&left), sizeof left) != 0)
+            return false;
+        const int sent = ::send(handle, bytes, length, 0);
+        if (sent == SOCKET_ERROR)
+            return false;
+        bytes += sent;
+        length -= sent;
+    }
+    return true;
+}
+
+// Both directions. Unlike on POSIX, shutdown does not end a send or receive
+// another thread is blocked in: those are cancelled. A call that starts
+// later fails at once, as the socket is shut down.
+inline void shutdownHandle(Handle handle)
+{
+    ::shutdown(handle, SD_BOTH);
+    ::CancelIoEx(reinterpret_cast<HANDLE>(handle), nullptr);
+}
+
 inline bool closeHandle(Handle handle) { return ::closesocket(handle) == 0; }
 
 inline int lastError() { return ::WSAGetLastError(); }

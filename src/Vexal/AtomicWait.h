@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <type_traits>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -18,23 +19,45 @@ namespace vexal {
 #if defined(_WIN32)
 
 // Returns when `word` may no longer hold `value` (or spuriously).
-inline void waitWhile(std::atomic<int> &word, int value) noexcept
+template <typename T>
+inline void waitWhile(std::atomic<T> &word, T value) noexcept
 {
-    static_assert(sizeof(std::atomic<int>) == sizeof(int));
+    // WaitOnAddress compares the plain bytes of a 1, 2, 4 or 8-byte word.
+    static_assert(std::is_integral_v<T> && sizeof(std::atomic<T>) == sizeof(T) && std::atomic<T>::is_always_lock_free);
     ::WaitOnAddress(reinterpret_cast<volatile void *>(&word), &value, sizeof value, INFINITE);
 }
 
-inline void wakeOne(std::atomic<int> &word) noexcept { ::WakeByAddressSingle(static_cast<void *>(&word)); }
+template <typename T>
+inline void wakeOne(std::atomic<T> &word) noexcept
+{
+    ::WakeByAddressSingle(static_cast<void *>(&word));
+}
 
-inline void wakeAll(std::atomic<int> &word) noexcept { ::WakeByAddressAll(static_cast<void *>(&word)); }
+template <typename T>
+inline void wakeAll(std::atomic<T> &word) noexcept
+{
+    ::WakeByAddressAll(static_cast<void *>(&word));
+}
 
 #else
 
-inline void waitWhile(std::atomic<int> &word, int value) noexcept { word.wait(value, std::memory_order_relaxed); }
+template <typename T>
+inline void waitWhile(std::atomic<T> &word, T value) noexcept
+{
+    word.wait(value, std::memory_order_relaxed);
+}
 
-inline void wakeOne(std::atomic<int> &word) noexcept { word.notify_one(); }
+template <typename T>
+inline void wakeOne(std::atomic<T> &word) noexcept
+{
+    word.notify_one();
+}
 
-inline void wakeAll(std::atomic<int> &word) noexcept { word.notify_all(); }
+template <typename T>
+inline void wakeAll(std::atomic<T> &word) noexcept
+{
+    word.notify_all();
+}
 
 #endif
 

@@ -3,149 +3,20 @@
 // commands, send the application's report notices, pause and release.
 #include "Communication.h"
 
+#include "Handover.h"
 #include "SocketCom.h"
 #include "TransferRecord.h"
 #include "VexalInternal.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 namespace vexal::comm {
 namespace {
 
-// Every wait for an acknowledgement is bounded by this; only the sender's
-// wait for new work is not.
-constexpr auto kReplyTimeout = std::chrono::milliseconds(10000);
 constexpr int kSocketBufferSize = 1024;
-
-// A process-private counting signal with a bounded wait.
-class Signal {
-public:
-    void post()
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        ++count_;
-        cond_.notify_one();
-    }
-
-    // True when signalled, false when the time ran out.
-    bool wait(std::chrono::milliseconds limit)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!cond_.wait_for(lock, limit, [this] { return count_ > 0; }))
-            return false;
-        --count_;
-        return true;
-    }
-
-    void reset()
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        count_ = 0;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cond_;
-    int count_ = 0;
-};
-
-// Waits a little for `ready` without sleeping. The two threads of a
-// connection answer each other within microseconds; putting a thread to
-// sleep and waking it costs far more than that on a loaded or virtual host.
-template <typename Ready>
-bool spinFor(Ready ready)
-{
-    constexpr auto kSpinTime = std::chrono::microseconds(50);
-    const auto until = std::chrono::steady_clock::now() + kSpinTime;
-    do {
-        if (ready())
-            return true;
-        std::this_thread::yield();
-    } while (std::chrono::steady_clock::now() < until);
-    return ready();
-}
-
-// Hands one outgoing message at a time from whoever built it (the receiver
-// or an application thread) to the sender, the only writer to the socket.
-// Tickets rather than bare counts tie each "sent" to its own message, so a
-// wait that once timed out cannot make a later one return early. Counters
-// change only under the mutex; they are atomic so that a waiter can watch
-// them without it before it goes to sleep.
-class Outbox {
-public:
-    void open()
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        posted_ = 0;
-        taken_ = 0;
-        sent_ = 0;
-        open_ = true;
-    }
-
-    // After this, deliveries return at once and the sender's take() fails.
-    void close()
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        open_ = false;
-        sigNewData_.notify_all();
-        sigDataSent_.notify_all();
-    }
-
-    // Queues `message`; with waitUntilSent, returns once the sender has
-    // written it, the sender is gone, or the time ran out.
-    void deliver(const TransferRecord &message, bool waitUntilSent)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!sigDataSent_.wait_for(lock, kReplyTimeout, [this] { return !open_ || taken_ == posted_; }) ||
-            !open_)
-            return;
-        s2c_ = message;
-        const std::uint64_t ticket = posted_ + 1;
-        posted_ = ticket;
-        sigNewData_.notify_one();
-        if (!waitUntilSent)
-            return;
-        lock.unlock();
-        if (spinFor([&] { return !open_ || sent_ >= ticket; }))
-            return;
-        lock.lock();
-        sigDataSent_.wait_for(lock, kReplyTimeout, [&] { return !open_ || sent_ >= ticket; });
-    }
-
-    // Sender: waits, without limit, for the next message. False once closed.
-    bool take(TransferRecord &out)
-    {
-        spinFor([this] { return !open_ || posted_ > taken_; });
-        std::unique_lock<std::mutex> lock(mutex_);
-        sigNewData_.wait(lock, [this] { return !open_ || posted_ > taken_; });
-        if (!open_)
-            return false;
-        out = s2c_;
-        taken_ = taken_ + 1;
-        sigDataSent_.notify_all();  // the slot is free again
-        return true;
-    }
-
-    void markSent()
-    {
-        std::lock_guard<std::mutex> guard(mutex_);
-        sent_ = sent_ + 1;
-        sigDataSent_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable sigNewData_;
-    std::condition_variable sigDataSent_;
-    TransferRecord s2c_{};
-    std::atomic<std::uint64_t> posted_{0}, taken_{0}, sent_{0};
-    std::atomic<bool> open_{false};
-};
+constexpr int kReplyTimeoutMs = static_cast<int>(kReplyTimeout.count());
 
 // Connection state. Allocated once and never destroyed: the threads may
 // still run while the process exits, and must not meet destroyed objects.
@@ -154,11 +25,12 @@ struct State {
     bool launched = false;             // guarded by launchMutex
     platform::Thread thrLauchThreads;  // guarded by launchMutex
     Outbox outbox;
-    Signal sigStatusRequest;
-    Signal sigListRequest;
+    // Application threads waiting in VexalShowStatus / VexalShowList; each
+    // gate counts its waiters, which is what the "request sent to client"
+    // flags stood for, so that one list end lets all of them go.
+    ReportGate sigStatusRequest;
+    ReportGate sigListRequest;
     std::atomic<int> freezeEnabled{0};
-    std::atomic<int> sentStatusRequestToClient{0};
-    std::atomic<int> sentListRequestToClient{0};
 };
 
 State &state()
@@ -179,9 +51,9 @@ void say(const char *format, ...)
 
 void sayReason() { say("\tReason: %s\n", getErrorMessage()); }
 
-// The global lock held on the monitor's behalf. Whoever clears the flag
-// gives the lock back, so a hold is released exactly once even when the
-// sender (after a failed write) and the receiver (at its end) race for it.
+// The global lock held on the monitor's behalf. Only the receiver takes and
+// gives it back, the latter also when the connection ends; the sender never
+// does, so the receiver's list cursor is never used without the hold.
 bool holding() { return clientHasEnabledGlobalMutex.load() != 0; }
 
 void takeHold()
@@ -274,28 +146,29 @@ int sender()
             say("Tried to send the invalid command: %d!!!\n", message.command);
             break;
         }
-        code = writeSocketData(&data);
-        st.outbox.markSent();
+        // Bounded like the wait of whoever handed the message over: a
+        // monitor that stops reading cannot block the sender for longer.
+        code = writeSocketDataWithin(&data, kReplyTimeoutMs);
         if (code != 0) {
             goOnSending.store(0);
-            releaseHold();
+            break;  // the outbox closes below, so nobody waits for this write
         }
-        if (code != 0 || message.command == MSG_DISCONNECT)
+        st.outbox.markSent();
+        if (message.command == MSG_DISCONNECT)
             break;
     }
     st.outbox.close();  // nobody may wait on a sender that is gone
+    shutdownConnection();  // and the receiver's read must end too
     return code;
 }
 
-// Lets an application thread waiting in VexalShowStatus/VexalShowList go on:
-// the monitor has fetched the data, or will not.
+// Lets the application threads waiting in VexalShowStatus/VexalShowList go
+// on, all of them: the monitor has fetched the data, or will not.
 void wakeReportWaiters()
 {
     State &st = state();
-    if (st.sentListRequestToClient.load() != 0)
-        st.sigListRequest.post();
-    if (st.sentStatusRequestToClient.load() != 0)
-        st.sigStatusRequest.post();
+    st.sigListRequest.open();
+    st.sigStatusRequest.open();
 }
 
 TransferRecord reply(int command)
@@ -305,8 +178,17 @@ TransferRecord reply(int command)
     return message;
 }
 
-// Serves one command. Returns false when the connection is to end.
-bool serve(int command, Link *&cursor, int &lastRecordType)
+// What serving one command left of the connection.
+enum class Served {
+    Continue,
+    Disconnect,  // the monitor asked to end it
+    Broken       // a reply could not be written in time: nothing more is sent
+};
+
+Served sent(bool written) { return written ? Served::Continue : Served::Broken; }
+
+// Serves one command.
+Served serve(int command, Link *&cursor, int &lastRecordType)
 {
     State &st = state();
     switch (command) {
@@ -314,8 +196,8 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
         goOnSending.store(0);
         // Waiting (bounded) for the echo to go out lets the connection end
         // and the next listen start at once, whatever the monitor does next.
-        st.outbox.deliver(reply(MSG_DISCONNECT), true);
-        return false;
+        st.outbox.deliver(reply(MSG_DISCONNECT));
+        return Served::Disconnect;
     case MSG_SUMMARY: {
         // Already held (paused, or a list transfer left without its end):
         // the lock is not recursive, so it is neither taken nor given back.
@@ -324,10 +206,11 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
             takeHold();
         TransferRecord message = reply(MSG_SUMMARY);
         packStatus(message);
-        st.outbox.deliver(message, true);
+        if (!st.outbox.deliver(message))
+            return Served::Broken;  // the hold goes with the connection
         if (took)
             releaseHold();
-        break;
+        return Served::Continue;
     }
     case MSG_LIST_START: {
         if (!holding())
@@ -335,8 +218,7 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
         TransferRecord message = reply(MSG_LIST_START);
         message.listLength = startAnchor != nullptr ? LinkedListLength(startAnchor) : 0;
         cursor = startAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
-        st.outbox.deliver(message, true);
-        break;
+        return sent(st.outbox.deliver(message));
     }
     case MSG_LIST_NEXT: {
         TransferRecord message = reply(MSG_LIST_NEXT);
@@ -344,7 +226,7 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
         if (cursor != nullptr && holding()) {
             const AllocationRecord &rec = *recordOf(cursor);
             message.recordType = rec.type;
-            message.recordSize = static_cast<std::int64_t>(rec.size);
+            message.recordSize = static_cast<std::int64_t>(exactSize(rec));
             message.line = rec.line;
             message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
             copyFileName(message.fileName, rec.file);
@@ -356,50 +238,55 @@ bool serve(int command, Link *&cursor, int &lastRecordType)
             message.recordType = lastRecordType;
             copyFileName(message.fileName, " Internal Error!!!");
         }
-        st.outbox.deliver(message, true);
-        break;
+        return sent(st.outbox.deliver(message));
     }
     case MSG_LIST_END: {
         if (!holding())
             takeHold();  // the counters are read under the lock in any case
         TransferRecord message = reply(MSG_LIST_END);
         packStatus(message);
-        st.outbox.deliver(message, true);
+        if (!st.outbox.deliver(message))
+            return Served::Broken;
         cursor = nullptr;
+        // Waiters go first: while the hold lasts, no new notice can enter a
+        // gate and be let through by this list end, which is not its own.
+        wakeReportWaiters();
         if (st.freezeEnabled.load() == 0)
             releaseHold();
-        wakeReportWaiters();
-        break;
+        return Served::Continue;
     }
     case MSG_PAUSE:
         if (!holding())
             takeHold();
-        st.outbox.deliver(reply(MSG_PAUSE), true);
-        break;
+        return sent(st.outbox.deliver(reply(MSG_PAUSE)));
     case MSG_RELEASE:
-        st.outbox.deliver(reply(MSG_RELEASE), true);
+        if (!st.outbox.deliver(reply(MSG_RELEASE)))
+            return Served::Broken;
         cursor = nullptr;
         releaseHold();
-        break;
+        return Served::Continue;
     default:
         say("The command %d is not valid!\n", command);
-        break;
+        return Served::Continue;
     }
-    return true;
 }
 
-// Ends a connection, whatever ended it: the sender is woken to finish, the
-// application never stays stopped, and the next monitor starts unpaused.
-void endConnection()
+// Ends a connection, whatever ended it: the application never stays stopped,
+// its report calls return, the next monitor starts unpaused, and the sender
+// is woken to finish. The socket is closed once both threads are done with it.
+void endConnection(bool farewell)
 {
     State &st = state();
     goOnSending.store(0);
-    st.outbox.deliver(reply(MSG_DISCONNECT), true);
-    st.outbox.close();
     releaseHold();
     st.freezeEnabled.store(0);
     wakeReportWaiters();
-    closeSocket();
+    // A monitor whose reading side is still open gets a final 0. Not after
+    // a reply that could not be written: that would only wait again.
+    if (farewell)
+        st.outbox.deliver(reply(MSG_DISCONNECT));
+    st.outbox.close();
+    shutdownConnection();  // a sender blocked in a write returns at once
 }
 
 int receiver()
@@ -408,19 +295,20 @@ int receiver()
     int lastRecordType = 0;
     SocketData data;
     int code;
+    bool farewell = true;
     while ((code = readSocketData(&data)) == 0) {
-        if (goOnSending.load() == 0) {
-            code = 0;
+        if (goOnSending.load() == 0)
             break;
-        }
         char field[kSocketBufferSize];
         extractSocketData(data.data, 0, field);
-        if (!serve(string2int(field), cursor, lastRecordType)) {
-            code = 0;
+        const Served served = serve(string2int(field), cursor, lastRecordType);
+        if (served != Served::Continue) {
+            // The commands the monitor queued behind are dropped unread.
+            farewell = served == Served::Disconnect;
             break;
         }
     }
-    endConnection();
+    endConnection(farewell);
     return code;
 }
 
@@ -443,8 +331,6 @@ bool serveConnection()
 {
     State &st = state();
     st.outbox.open();
-    st.sigStatusRequest.reset();
-    st.sigListRequest.reset();
     goOnSending.store(1);
     platform::Thread thrSender, thrReceiver;
     thrSender.start(sender);
@@ -454,11 +340,13 @@ bool serveConnection()
         say("Could not launch communication threads towards the client!\n");
         goOnSending.store(0);
         st.outbox.close();
-        if (!thrReceiver.started())
-            closeSocket();  // a started receiver closes it itself
+        shutdownConnection();  // a started receiver returns from its read
     }
     thrSender.join();
     thrReceiver.join();
+    // Only now: a socket closed while the other thread still used it could be
+    // a new socket by the time that thread gets to it.
+    closeSocket();
     return started;
 }
 
@@ -531,16 +419,20 @@ bool announceReport(int message, const char *file, int line, bool *signalled)
     State &st = state();
     if (goOnSending.load() == 0)
         return false;
-    const bool status = message == MSG_SHOW_STATUS;
-    std::atomic<int> &waiting = status ? st.sentStatusRequestToClient : st.sentListRequestToClient;
-    waiting.store(1);
+    ReportGate &gate = message == MSG_SHOW_STATUS ? st.sigStatusRequest : st.sigListRequest;
+    const std::uint64_t entered = gate.enter();
     TransferRecord notice = reply(message);
     notice.line = line;
     copyFileName(notice.fileName, file);
-    st.outbox.deliver(notice, true);
+    if (!st.outbox.deliver(notice)) {
+        // No monitor took the notice (its connection is ending): the report
+        // is printed here after all.
+        gate.leave();
+        return false;
+    }
     mutGlobalData.unlock();
-    const bool fetched = (status ? st.sigStatusRequest : st.sigListRequest).wait(kReplyTimeout);
-    waiting.store(0);
+    const bool fetched = gate.wait(entered, kReplyTimeout);
+    gate.leave();
     if (signalled != nullptr)
         *signalled = fetched;
     return true;

@@ -38,8 +38,9 @@ std::atomic<int> goOnSending{0};
 namespace {
 
 NodePool nodePool;
-AddressIndex addressIndex;
+AddressIndex addressIndex{nodePool};
 NameTable fileNames;
+LargeSizes largeSizes;
 
 constexpr std::int64_t kBytesPerRecordBase =
     static_cast<std::int64_t>(sizeof(AllocationRecord) + sizeof(Link) + 1);
@@ -68,61 +69,72 @@ void logIllegalSwitch(int value, int sourceLine)
     });
 }
 
-// The size a record keeps for a request; records hold 32 bits.
-std::uint32_t recordedSize(const AllocationRequest &rq)
+// The size recorded for a request, whole.
+std::uint64_t recordedSize(const AllocationRequest &rq)
 {
     switch (rq.type) {
     case VXL_CALLOC:
-        return static_cast<std::uint32_t>(rq.count * rq.size);
+        return static_cast<std::uint64_t>(rq.count) * rq.size;
     case VXL_STRDUP:
-        return static_cast<std::uint32_t>(std::strlen(rq.source) + 1);
+        return std::strlen(rq.source) + 1;
     default:
-        return static_cast<std::uint32_t>(rq.size);
+        return rq.size;
     }
 }
 
 // Makes and appends a record. A record that cannot be made (out of memory
 // for bookkeeping) is simply not made: the block stays the application's,
-// untracked. Returns false then.
-bool addLink(void *address, std::uint32_t size, int line, const char *file, int type)
+// untracked. Returns null then.
+AllocationRecord *addLink(void *address, std::uint64_t size, int line, const char *file, int type)
 {
     RecordNode *node = nodePool.acquire();
     if (node == nullptr)
-        return false;
-    NameEntry *name = fileNames.acquire(file != nullptr ? file : "");
+        return nullptr;
+    const char *name = fileNames.acquire(file != nullptr ? file : "");
     if (name == nullptr) {
         nodePool.release(node);
-        return false;
+        return nullptr;
     }
     AllocationRecord &rec = node->record;
     rec.address = address;
-    rec.size = size;
+    // The public field keeps 32 bits; a larger block is kept whole beside it.
+    rec.size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
     rec.line = line;
-    rec.file = NameTable::text(name);
+    rec.file = name;
     rec.type = type;
     rec.threadId = currentThreadId();
     rec.index = globalIndex.load(std::memory_order_relaxed);
-    node->name = name;
     node->link.datum = reinterpret_cast<intptr_t>(&rec);
-    if (!addressIndex.insert(node)) {
+    const bool large = rec.size == kSaturatedSize;
+    if ((large && !largeSizes.put(node, size)) || !addressIndex.insert(node)) {
+        if (large)
+            largeSizes.erase(node);
         fileNames.release(name);
         nodePool.release(node);
-        return false;
+        return nullptr;
     }
     globalIndex.store(rec.index + 1, std::memory_order_relaxed);
     internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
     list::insert(stopAnchor, 0, &node->link);
-    return true;
+    return &rec;
 }
 
 // Drops a record that is no longer in the address index.
 void dropDetached(RecordNode *node)
 {
     recordLeaving(&node->link);
-    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->name));
+    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->record.file));
+    if (node->record.size == kSaturatedSize)
+        largeSizes.erase(node);
     list::unlink(&node->link);
-    fileNames.release(node->name);
+    fileNames.release(node->record.file);
     nodePool.release(node);
+}
+
+// Takes a record's bytes out of its row.
+void subtractSize(const AllocationRecord &rec)
+{
+    counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
 void removeLink(Link *link)
@@ -138,7 +150,7 @@ void *allocate(AllocationRequest &rq)
 {
     const bool tracking = vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
-    const std::uint32_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
+    const std::uint64_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
 
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
@@ -195,14 +207,14 @@ void *allocate(AllocationRequest &rq)
             // rather than keep a record that no release could find.
             LockGuard guard(mutGlobalData);
             if (!addressIndex.insert(oldNode)) {
-                counts[oldNode->record.type].stillAllocated -= oldNode->record.size;
+                subtractSize(oldNode->record);
                 dropDetached(oldNode);
             }
         }
         if (!tracking)
             return nullptr;
         logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type,
-                static_cast<int>(size), nullptr, currentThreadId(),
+                static_cast<std::int64_t>(size), nullptr, currentThreadId(),
                 globalIndex.load(std::memory_order_relaxed));
         return nullptr;
     }
@@ -217,7 +229,7 @@ void *allocate(AllocationRequest &rq)
             return result;
         if (isRealloc) {
             if (oldNode != nullptr) {
-                counts[oldNode->record.type].stillAllocated -= oldNode->record.size;
+                subtractSize(oldNode->record);
                 dropDetached(oldNode);
             } else {
                 note = kNoteNotMonitored;
@@ -227,17 +239,18 @@ void *allocate(AllocationRequest &rq)
             note = kNoteSizeZero;
             indexAfter = globalIndex.load(std::memory_order_relaxed);
         } else {
-            if (addLink(result, size, rq.line, rq.file, rq.type)) {
+            AllocationRecord *record = addLink(result, size, rq.line, rq.file, rq.type);
+            if (record != nullptr) {
                 counts[rq.type].calls += 1;
-                counts[rq.type].stillAllocated += size;
+                counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
 #if defined(_WIN32)
-                recordOf(LinkedListGetLast(stopAnchor))->heap = rq.heap;  // the record just made
+                record->heap = rq.heap;
 #endif
             }
             indexAfter = globalIndex.load(std::memory_order_relaxed);
         }
     }
-    logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<int>(size), result,
+    logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
             currentThreadId(), indexAfter);
     return result;
 }
@@ -255,6 +268,11 @@ int releaseKindOf(int allocationKind)
 } // namespace
 
 std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
+
+std::uint64_t exactSize(const AllocationRecord &record) noexcept
+{
+    return record.size != kSaturatedSize ? record.size : largeSizes.get(nodeOf(&record));
+}
 
 Link *getLink(const void *address)
 {
@@ -293,28 +311,28 @@ void *release(const ReleaseRequest &rq)
         ++addressNotStored;
         return result;
     }
-    counts[rec->type].stillAllocated -= rec->size;
-    logInfo(methodNames[releaseKind], "", rq.file, rq.line, rec->type, static_cast<int>(rec->size), rec->address,
-            rec->threadId, rec->index);
+    subtractSize(*rec);
+    logInfo(methodNames[releaseKind], "", rq.file, rq.line, rec->type, static_cast<std::int64_t>(exactSize(*rec)),
+            rec->address, rec->threadId, rec->index);
     removeLink(rq.link);
     return result;
 }
 
 void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
-                  int size, const void *address, std::uint32_t threadId, std::uint64_t index)
+                  std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
 {
     if (prefix[0] != '\0')
         std::fprintf(out, "%s%s: ", prefix, suffix);
-    platform::print(out, "%s : %d, %s, %dB, %d, #%" VXL_I64 "d, (%p)\n", file != nullptr ? file : "", line,
-                    platform::logTypeName(type), size, static_cast<int>(threadId), static_cast<long long>(index),
-                    address);
+    // The size is printed whole: the same text as "%d" below 2^31, and the
+    // true size of a larger block.
+    platform::print(out, "%s : %d, %s, %" VXL_I64 "dB, %d, #%" VXL_I64 "d, (%p)\n", file != nullptr ? file : "",
+                    line, platform::logTypeName(type), static_cast<long long>(size), static_cast<int>(threadId),
+                    static_cast<long long>(index), address);
 }
 
-void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type, int size,
-             const void *address, std::uint32_t threadId, std::uint64_t index)
+void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
+                  const void *address, std::uint32_t threadId, std::uint64_t index)
 {
-    if (prefix[0] != '\0' && vxlLog.load(std::memory_order_relaxed) == 0)
-        return;
     os.write([&](std::FILE *out) {
         writeLogLine(out, prefix, suffix, file, line, type, size, address, threadId, index);
     });
@@ -378,6 +396,7 @@ void VexalFinish(void)
     addressIndex.clear();
     nodePool.clear();
     fileNames.clear();
+    largeSizes.clear();
     mutGlobalData.unlock();
     comm::closeThreadHandles();
     os.close();

@@ -24,14 +24,13 @@ struct Filter {
     unsigned threadId;
     std::int64_t indexMin, indexMax;
 
-    bool passes(const AllocationRecord &rec) const
+    bool passes(const AllocationRecord &rec, std::int64_t size) const
     {
         // An upper bound of 0 (or less) switches a range filter off.
         if (file != nullptr && file[0] != '\0' && !platform::sameFileName(file, rec.file))
             return false;
         if (lineMax > 0 && (rec.line < lineMin || rec.line > lineMax))
             return false;
-        const auto size = static_cast<std::int32_t>(rec.size);
         if (sizeMax > 0 && (size < sizeMin || size > sizeMax))
             return false;
         if (threadId != 0 && threadId != rec.threadId)
@@ -69,8 +68,9 @@ int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin, 
     for (Link *link = LinkedListGetLast(stopAnchor); link != nullptr;) {
         Link *before = LinkedListGetPrev(link);
         const AllocationRecord &rec = *recordOf(link);
-        if (filter.passes(rec)) {
-            sum += rec.size;
+        const auto size = static_cast<std::int64_t>(exactSize(rec));
+        if (filter.passes(rec, size)) {
+            sum += size;
             release(ReleaseRequest{link, rec.type, rec.line, rec.file, rec.address});
         }
         link = before;

@@ -1,13 +1,27 @@
 // SPDX-License-Identifier: MIT
 // The library's global lock. Unlike a pthread mutex it has no owner: the
 // thread that gives it back need not be the one that took it, which the
-// monitor connection relies on (taken by the receiver, possibly released by
-// the sender after a failed write). Not recursive.
+// monitor connection relies on (taken by the receiver, possibly released on
+// its behalf when the connection ends). Not recursive.
+//
+// Free, it is taken with one atomic operation and given back with one, and a
+// thread may take it again as soon as it gave it back: that keeps a few
+// threads calling tracked functions fast, and one of them running through
+// many calls in a row is what a shared processor is best at. A waiter that
+// has waited longer than kPatience asks for the next hand-over: the lock
+// then passes straight to it when it is given back, without becoming free,
+// so a thread that releases and re-takes it in a loop cannot starve it. Only
+// one waiter asks at a time; the others ask after it, so every waiter gets
+// the lock after at most one hand-over per thread ahead of it once its
+// patience has run out.
 #pragma once
 
 #include "AtomicWait.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
 
 namespace vexal {
 
@@ -15,48 +29,109 @@ class GlobalLock {
 public:
     void lock() noexcept
     {
-        int state = kFree;
-        if (state_.compare_exchange_strong(state, kLocked, std::memory_order_acquire))
-            return;
-        lockContended(state);
+        std::uint32_t state = 0;
+        if (!state_.compare_exchange_strong(state, kLocked, std::memory_order_acquire, std::memory_order_relaxed))
+            lockSlowly();
     }
 
     bool tryLock() noexcept
     {
-        int state = kFree;
-        return state_.compare_exchange_strong(state, kLocked, std::memory_order_acquire);
+        std::uint32_t state = 0;
+        return state_.compare_exchange_strong(state, kLocked, std::memory_order_acquire, std::memory_order_relaxed);
     }
 
     void unlock() noexcept
     {
-        if (state_.exchange(kFree, std::memory_order_release) == kContended)
-            wakeOne(state_);
+        std::uint32_t state = state_.load(std::memory_order_relaxed);
+        for (;;) {
+            if ((state & kAsked) != 0) {
+                // Handed over: it stays locked, now for the waiter that asked.
+                if (state_.compare_exchange_weak(state, (state & ~kAsked) | kGranted, std::memory_order_release,
+                                                 std::memory_order_relaxed)) {
+                    wakeAll(state_);  // the asker sleeps among the others
+                    return;
+                }
+            } else if (state_.compare_exchange_weak(state, 0, std::memory_order_release, std::memory_order_relaxed)) {
+                if ((state & kSleepers) != 0)
+                    wakeOne(state_);
+                return;
+            }
+        }
     }
 
 private:
-    static constexpr int kFree = 0;
-    static constexpr int kLocked = 1;     // held, nobody waits
-    static constexpr int kContended = 2;  // held, waiters may sleep
-    static constexpr int kSpins = 64;
+    static constexpr std::uint32_t kLocked = 1;
+    static constexpr std::uint32_t kSleepers = 2;  // a waiter may sleep: giving back wakes one
+    static constexpr std::uint32_t kAsked = 4;     // a waiter asked for the next hand-over (locked)
+    static constexpr std::uint32_t kGranted = 8;   // handed over, not yet taken up (locked)
+    static constexpr int kSpins = 128;
+    // Far longer than the lock is held for a tracked call, and than the
+    // waits of a few threads calling tracked functions at once.
+    static constexpr auto kPatience = std::chrono::microseconds(200);
 
-    void lockContended(int state) noexcept
+    // Takes the lock if it is free. A waiter that slept leaves kSleepers set:
+    // others may still sleep, and the next release must wake one.
+    bool grab(bool slept) noexcept
+    {
+        std::uint32_t state = state_.load(std::memory_order_relaxed);
+        return (state & kLocked) == 0 &&
+               state_.compare_exchange_strong(state, kLocked | (slept ? kSleepers : 0), std::memory_order_acquire,
+                                              std::memory_order_relaxed);
+    }
+
+    void lockSlowly() noexcept
     {
         // A short spin first: the lock is usually held for a few hundred
         // nanoseconds, far less than a sleep and wake-up costs.
         for (int i = 0; i < kSpins; ++i) {
-            state = kFree;
-            if (state_.load(std::memory_order_relaxed) == kFree &&
-                state_.compare_exchange_weak(state, kLocked, std::memory_order_acquire))
+            if (grab(false))
                 return;
         }
-        state = state_.exchange(kContended, std::memory_order_acquire);
-        while (state != kFree) {
-            waitWhile(state_, kContended);
-            state = state_.exchange(kContended, std::memory_order_acquire);
+        // Then leave the processor to others, the holder perhaps among them.
+        const auto until = std::chrono::steady_clock::now() + kPatience;
+        do {
+            std::this_thread::yield();
+            if (grab(false))
+                return;
+        } while (std::chrono::steady_clock::now() < until);
+        // Out of patience: ask for the next hand-over, or sleep until it can
+        // be asked for.
+        bool slept = false;
+        for (;;) {
+            std::uint32_t state = state_.load(std::memory_order_relaxed);
+            if ((state & kLocked) == 0) {
+                if (grab(slept))
+                    return;
+                continue;
+            }
+            if ((state & (kAsked | kGranted)) == 0) {
+                if (state_.compare_exchange_weak(state, state | kAsked, std::memory_order_relaxed))
+                    return awaitHandOver();
+                continue;
+            }
+            if ((state & kSleepers) == 0 &&
+                !state_.compare_exchange_weak(state, state | kSleepers, std::memory_order_relaxed))
+                continue;
+            waitWhile(state_, state | kSleepers);
+            slept = true;
         }
     }
 
-    std::atomic<int> state_{kFree};
+    void awaitHandOver() noexcept
+    {
+        for (;;) {
+            std::uint32_t state = state_.load(std::memory_order_acquire);
+            if ((state & kGranted) != 0) {
+                if (state_.compare_exchange_weak(state, state & ~kGranted, std::memory_order_acquire,
+                                                 std::memory_order_relaxed))
+                    return;
+                continue;
+            }
+            waitWhile(state_, state);
+        }
+    }
+
+    std::atomic<std::uint32_t> state_{0};
 };
 
 // Scope guard for the common case of taking and giving back in one function.

@@ -5,7 +5,9 @@
 //   CoreLock                  the type of the global lock
 //   alloc*, releaseFree       the real memory functions (Windows: inside the
 //                             exception guard, and its own family besides)
-//   allocTable, freeTable     zeroed blocks for the bookkeeping tables
+//   allocPages, freePages, kHugePage
+//                             zeroed, self-aligned memory for the library's
+//                             own tables and record slabs
 //   releaseKindOf, releaseBlock
 //                             which release function frees which kind, and
 //                             calling it

@@ -10,7 +10,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -71,9 +73,68 @@ inline void *reallocHeap(void *heap, unsigned long flags, void *ptr, std::size_t
 
 inline void releaseFree(void *ptr) { std::free(ptr); }
 
-// Bookkeeping tables: plain zeroed blocks.
-inline void *allocTable(std::size_t bytes) { return std::calloc(1, bytes); }
-inline void freeTable(void *table) { std::free(table); }
+// --- the library's own tables and record slabs -----------------------------
+
+inline constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// Whether large pages are worth asking for: not once a request has failed
+// (the process lacks the privilege to lock pages, or none are free).
+inline std::atomic<bool> largePagesRefused{false};
+
+// Large pages, committed at once and never paged out: only for whole huge
+// pages, and only where the system's large page is the size the tables and
+// slabs are aligned to.
+inline void *allocLargePages(std::size_t bytes)
+{
+    if (largePagesRefused.load(std::memory_order_relaxed) || ::GetLargePageMinimum() != kHugePage ||
+        bytes % kHugePage != 0)
+        return nullptr;
+    void *pages = ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT | MEM_LARGE_PAGES, PAGE_READWRITE);
+    if (pages == nullptr || reinterpret_cast<std::uintptr_t>(pages) % kHugePage != 0) {
+        if (pages != nullptr)
+            ::VirtualFree(pages, 0, MEM_RELEASE);
+        largePagesRefused.store(true, std::memory_order_relaxed);
+        return nullptr;
+    }
+    return pages;
+}
+
+// Zeroed memory for the library's own tables and record slabs: `bytes`, a
+// power of two, aligned to itself up to kHugePage. Mapped directly rather
+// than taken from the C runtime's heap, so that freeing it gives the memory
+// back at once. With `hugePages`, large pages are tried first.
+inline void *allocPages(std::size_t bytes, bool hugePages)
+{
+    if (hugePages) {
+        if (void *pages = allocLargePages(bytes))
+            return pages;
+    }
+    // VirtualAlloc aligns to the allocation granularity (64 KiB). For more,
+    // reserve enough to hold an aligned range, give the reservation back and
+    // map that range; another thread may take it in between, so retry.
+    const std::size_t alignment = bytes < kHugePage ? bytes : kHugePage;
+    void *pages = ::VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (pages == nullptr || reinterpret_cast<std::uintptr_t>(pages) % alignment == 0)
+        return pages;
+    ::VirtualFree(pages, 0, MEM_RELEASE);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        void *range = ::VirtualAlloc(nullptr, bytes + alignment, MEM_RESERVE, PAGE_NOACCESS);
+        if (range == nullptr)
+            return nullptr;
+        const std::uintptr_t aligned = (reinterpret_cast<std::uintptr_t>(range) + alignment - 1) & ~(alignment - 1);
+        ::VirtualFree(range, 0, MEM_RELEASE);
+        pages = ::VirtualAlloc(reinterpret_cast<void *>(aligned), bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (pages != nullptr)
+            return pages;
+    }
+    return nullptr;
+}
+
+inline void freePages(void *pages, std::size_t /*bytes*/)
+{
+    if (pages != nullptr)
+        ::VirtualFree(pages, 0, MEM_RELEASE);
+}
 
 inline int releaseKindOf(int allocationKind)
 {

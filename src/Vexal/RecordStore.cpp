@@ -5,87 +5,129 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace vexal {
 
 // --- NodePool --------------------------------------------------------------
 
-struct NodePool::Slab {
-    Slab *next;
-    RecordNode nodes[kNodesPerSlab];
-};
+// Slabs must be aligned to their size, which allocPages does up to a huge page.
+static_assert(NodePool::kSlabBytes <= platform::kHugePage);
 
-RecordNode *NodePool::acquire() noexcept
+namespace {
+
+std::uintptr_t slabBase(const RecordNode *node) noexcept
 {
-    if (freeList_ == nullptr) {
-        auto *slab = static_cast<Slab *>(std::malloc(sizeof(Slab)));
-        if (slab == nullptr)
-            return nullptr;
-        slab->next = slabs_;
-        slabs_ = slab;
-        for (std::size_t i = kNodesPerSlab; i-- > 0;) {
-            slab->nodes[i].olderSameAddress = freeList_;
-            freeList_ = &slab->nodes[i];
-        }
-    }
-    RecordNode *node = freeList_;
-    freeList_ = node->olderSameAddress;
-    return node;
+    return reinterpret_cast<std::uintptr_t>(node) & ~static_cast<std::uintptr_t>(NodePool::kSlabBytes - 1);
 }
 
-void NodePool::release(RecordNode *node) noexcept
+} // namespace
+
+bool NodePool::addSlab() noexcept
 {
-    node->olderSameAddress = freeList_;
-    freeList_ = node;
+    if (slabCount_ == kMaxSlabs)
+        return false;
+    if (slabCount_ == slabCapacity_) {
+        const std::uint32_t capacity = slabCapacity_ == 0 ? 16 : slabCapacity_ * 2;
+        auto *grown = static_cast<RecordNode **>(std::malloc(capacity * sizeof(RecordNode *)));
+        if (grown == nullptr)
+            return false;
+        if (slabCount_ != 0)
+            std::memcpy(grown, slabs_, slabCount_ * sizeof(RecordNode *));
+        std::free(slabs_);
+        slabs_ = grown;
+        slabCapacity_ = capacity;
+    }
+    // The first slab stays on small pages: a program with a few records
+    // should not pay for 2 MiB of them.
+    auto *slab = static_cast<RecordNode *>(platform::allocPages(kSlabBytes, slabCount_ > 0));
+    if (slab == nullptr)
+        return false;
+    const std::uint32_t number = slabCount_;
+    std::memcpy(static_cast<void *>(slab), &number, sizeof number);
+    slabs_[slabCount_++] = slab;
+    carved_ = 1;  // node 0 holds the number
+    return true;
+}
+
+std::uint32_t NodePool::numberOf(const RecordNode *node) const noexcept
+{
+    const std::uintptr_t base = slabBase(node);
+    std::uint32_t slab;
+    std::memcpy(&slab, reinterpret_cast<const void *>(base), sizeof slab);
+    const auto offset = static_cast<std::uint32_t>((reinterpret_cast<std::uintptr_t>(node) - base) / sizeof(RecordNode));
+    return slab * kNodesPerSlab + offset;
+}
+
+RecordNode *NodePool::node(std::uint32_t number) const noexcept
+{
+    return &slabs_[number / kNodesPerSlab][number % kNodesPerSlab];
 }
 
 void NodePool::clear() noexcept
 {
-    while (slabs_ != nullptr) {
-        Slab *next = slabs_->next;
-        std::free(slabs_);
-        slabs_ = next;
-    }
+    for (std::uint32_t i = 0; i < slabCount_; ++i)
+        platform::freePages(slabs_[i], kSlabBytes);
+    std::free(slabs_);
+    slabs_ = nullptr;
+    slabCount_ = 0;
+    slabCapacity_ = 0;
+    carved_ = kNodesPerSlab;
     freeList_ = nullptr;
 }
 
 // --- AddressIndex ----------------------------------------------------------
 
-std::size_t AddressIndex::slotOf(const void *address) const noexcept
+std::uint32_t AddressIndex::hashOf(const void *address) noexcept
 {
     // Blocks within one 256-byte stretch of memory keep their order in a
-    // window of 16 slots; the windows are scattered. Neighbouring blocks,
-    // which are often allocated and freed together (the oldest first, say),
-    // then share cache lines of the table instead of costing a miss each,
-    // and windows this small keep probe runs as short as plain hashing does.
+    // window of 16 slots (two cache lines); the windows are scattered.
+    // Neighbouring blocks, which are often allocated and freed together (the
+    // oldest first, say), then share cache lines of the table instead of
+    // costing a miss each, and windows this small keep probe runs as short
+    // as plain hashing does.
     const auto key = reinterpret_cast<std::uintptr_t>(address);
-    const std::uint64_t window = (static_cast<std::uint64_t>(key >> 8) * 0x9E3779B97F4A7C15ULL) >> 20;
-    return static_cast<std::size_t>(window + ((key >> 4) & 15)) & (capacity_ - 1);
+    const std::uint64_t window = static_cast<std::uint64_t>(key >> 8) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::uint32_t>(window >> 32) + static_cast<std::uint32_t>((key >> 4) & 15);
 }
 
-std::size_t AddressIndex::probe(const void *address) const noexcept
+bool AddressIndex::holds(const Slot &slot, std::uint32_t hash, const void *address) const noexcept
 {
-    std::size_t slot = slotOf(address);
-    while (slots_[slot].node != nullptr && slots_[slot].address != address)
-        slot = (slot + 1) & (capacity_ - 1);
-    return slot;
+    return slot.hash == hash && pool_.node(slot.node)->record.address == address;
 }
 
 RecordNode *AddressIndex::find(const void *address) const noexcept
 {
-    return capacity_ == 0 ? nullptr : slots_[probe(address)].node;
+    if (capacity_ == 0)
+        return nullptr;
+    const std::uint32_t hash = hashOf(address);
+    for (std::size_t slot = hash & (capacity_ - 1); slots_[slot].node != 0; slot = next(slot)) {
+        if (holds(slots_[slot], hash, address)) {
+            found_ = slot;
+            return pool_.node(slots_[slot].node);
+        }
+    }
+    return nullptr;
 }
 
 bool AddressIndex::insert(RecordNode *node) noexcept
 {
     if (tooFull(used_ + 1, capacity_) && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
         return false;
-    Slot &slot = slots_[probe(node->record.address)];
-    node->olderSameAddress = slot.node;
-    if (slot.node == nullptr)
-        ++used_;
-    slot = Slot{node->record.address, node};
+    const void *address = node->record.address;
+    const std::uint32_t hash = hashOf(address);
+    Slot carried{pool_.numberOf(node), hash};
+    std::size_t slot = hash & (capacity_ - 1);
+    // Older records of the same address each move one place along the run,
+    // the oldest to its end: the newest is found first.
+    for (; slots_[slot].node != 0; slot = next(slot)) {
+        if (holds(slots_[slot], hash, address)) {
+            const Slot older = slots_[slot];
+            slots_[slot] = carried;
+            carried = older;
+        }
+    }
+    slots_[slot] = carried;
+    ++used_;
     return true;
 }
 
@@ -93,22 +135,18 @@ void AddressIndex::erase(RecordNode *node) noexcept
 {
     if (capacity_ == 0)
         return;
-    const std::size_t slot = probe(node->record.address);
-    RecordNode *head = slots_[slot].node;
-    if (head == node) {
-        if (node->olderSameAddress != nullptr)
-            slots_[slot].node = node->olderSameAddress;
-        else
-            removeSlot(slot);
+    const std::uint32_t number = pool_.numberOf(node);
+    if (found_ < capacity_ && slots_[found_].node == number) {
+        removeSlot(found_);
     } else {
-        for (RecordNode *n = head; n != nullptr; n = n->olderSameAddress) {
-            if (n->olderSameAddress == node) {
-                n->olderSameAddress = node->olderSameAddress;
+        for (std::size_t slot = hashOf(node->record.address) & (capacity_ - 1); slots_[slot].node != 0;
+             slot = next(slot)) {
+            if (slots_[slot].node == number) {
+                removeSlot(slot);
                 break;
             }
         }
     }
-    node->olderSameAddress = nullptr;
     // Shrinking is best effort: a failed resize keeps the larger table.
     if (capacity_ > kMinCapacity && tooEmpty(used_, capacity_))
         resize(capacity_ / 2);
@@ -116,54 +154,62 @@ void AddressIndex::erase(RecordNode *node) noexcept
 
 void AddressIndex::removeSlot(std::size_t slot) noexcept
 {
-    // Backward-shift deletion keeps probe runs unbroken without tombstones.
+    // Backward-shift deletion keeps probe runs unbroken without tombstones,
+    // and keeps the order of the entries that stay, so a repeated address
+    // stays newest first.
     const std::size_t mask = capacity_ - 1;
     std::size_t hole = slot;
-    for (std::size_t next = (hole + 1) & mask; slots_[next].node != nullptr; next = (next + 1) & mask) {
-        const std::size_t home = slotOf(slots_[next].address);
-        // Move the entry back if its home does not lie cyclically in (hole, next].
-        if (((next - home) & mask) >= ((next - hole) & mask)) {
-            slots_[hole] = slots_[next];
-            hole = next;
+    for (std::size_t at = next(hole); slots_[at].node != 0; at = next(at)) {
+        const std::size_t home = slots_[at].hash & mask;
+        // Move the entry back if its home does not lie cyclically in (hole, at].
+        if (((at - home) & mask) >= ((at - hole) & mask)) {
+            slots_[hole] = slots_[at];
+            hole = at;
         }
     }
-    slots_[hole] = Slot{nullptr, nullptr};
+    slots_[hole] = Slot{0, 0};
     --used_;
 }
 
 bool AddressIndex::resize(std::size_t capacity) noexcept
 {
-    auto *fresh = static_cast<Slot *>(platform::allocTable(capacity * sizeof(Slot)));
+    const std::size_t bytes = capacity * sizeof(Slot);
+    auto *fresh = static_cast<Slot *>(platform::allocPages(bytes, bytes >= platform::kHugePage));
     if (fresh == nullptr)
         return false;
     Slot *old = slots_;
     const std::size_t oldCapacity = capacity_;
     slots_ = fresh;
     capacity_ = capacity;
-    for (std::size_t i = 0; i < oldCapacity; ++i) {
-        if (old[i].node != nullptr)
-            slots_[probe(old[i].address)] = old[i];
+    if (oldCapacity != 0) {
+        // Start right after an empty slot, so that every probe run is copied
+        // in its own order and a repeated address stays newest first.
+        std::size_t start = 0;
+        while (old[start].node != 0)
+            ++start;
+        for (std::size_t i = 1; i <= oldCapacity; ++i) {
+            const Slot &entry = old[(start + i) & (oldCapacity - 1)];
+            if (entry.node == 0)
+                continue;
+            std::size_t slot = entry.hash & (capacity_ - 1);
+            while (slots_[slot].node != 0)
+                slot = next(slot);
+            slots_[slot] = entry;
+        }
     }
-    platform::freeTable(old);
+    platform::freePages(old, oldCapacity * sizeof(Slot));
     return true;
 }
 
 void AddressIndex::clear() noexcept
 {
-    platform::freeTable(slots_);
+    platform::freePages(slots_, capacity_ * sizeof(Slot));
     slots_ = nullptr;
     capacity_ = 0;
     used_ = 0;
 }
 
 // --- NameTable -------------------------------------------------------------
-
-struct NameEntry {
-    std::uint64_t hash;
-    std::size_t length;
-    std::size_t refs;
-    char text[1];  // length + 1 bytes follow
-};
 
 namespace {
 
@@ -184,25 +230,31 @@ std::uint64_t hashText(const char *text, std::size_t length) noexcept
 
 } // namespace
 
-const char *NameTable::text(const NameEntry *entry) noexcept { return entry->text; }
-std::size_t NameTable::length(const NameEntry *entry) noexcept { return entry->length; }
-
-NameEntry *NameTable::acquire(const char *text) noexcept
+const char *NameTable::acquire(const char *text) noexcept
 {
+    // Calls from one site come in runs; comparing with the last name is
+    // cheaper than hashing. The text is compared, not its pointer: a caller
+    // may pass one buffer with changing names.
+    if (last_ != nullptr && std::strcmp(last_->text, text) == 0) {
+        if (last_->refs++ == 0)
+            --idle_;
+        return last_->text;
+    }
     const std::size_t length = std::strlen(text);
     const std::uint64_t hash = hashText(text, length);
     if ((used_ + 1) * 2 > capacity_ && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
         return nullptr;
     std::size_t slot = hash & (capacity_ - 1);
     for (; slots_[slot] != nullptr; slot = (slot + 1) & (capacity_ - 1)) {
-        NameEntry *e = slots_[slot];
+        Entry *e = slots_[slot];
         if (e->hash == hash && e->length == length && std::memcmp(e->text, text, length) == 0) {
             if (e->refs++ == 0)
                 --idle_;
-            return e;
+            last_ = e;
+            return e->text;
         }
     }
-    auto *entry = static_cast<NameEntry *>(std::malloc(offsetof(NameEntry, text) + length + 1));
+    auto *entry = static_cast<Entry *>(std::malloc(offsetof(Entry, text) + length + 1));
     if (entry == nullptr)
         return nullptr;
     entry->hash = hash;
@@ -211,11 +263,13 @@ NameEntry *NameTable::acquire(const char *text) noexcept
     std::memcpy(entry->text, text, length + 1);
     slots_[slot] = entry;
     ++used_;
-    return entry;
+    last_ = entry;
+    return entry->text;
 }
 
-void NameTable::release(NameEntry *entry) noexcept
+void NameTable::release(const char *shared) noexcept
 {
+    Entry *entry = entryOf(shared);
     if (--entry->refs == 0 && ++idle_ > kIdleLimit)
         sweep();
 }
@@ -224,7 +278,7 @@ void NameTable::sweep() noexcept
 {
     // Rebuilding is simpler than deleting from an open-addressing table and
     // runs once per kIdleLimit names that fell out of use.
-    NameEntry **old = slots_;
+    Entry **old = slots_;
     const std::size_t oldCapacity = capacity_;
     std::size_t live = 0;
     for (std::size_t i = 0; i < oldCapacity; ++i)
@@ -232,14 +286,16 @@ void NameTable::sweep() noexcept
     std::size_t capacity = kMinCapacity;
     while (live * 2 >= capacity)
         capacity *= 2;
-    auto *fresh = static_cast<NameEntry **>(std::calloc(capacity, sizeof(NameEntry *)));
+    auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
     if (fresh == nullptr)
         return;  // keep the idle names; the next release tries again
     for (std::size_t i = 0; i < oldCapacity; ++i) {
-        NameEntry *e = old[i];
+        Entry *e = old[i];
         if (e == nullptr)
             continue;
         if (e->refs == 0) {
+            if (e == last_)
+                last_ = nullptr;
             std::free(e);
             continue;
         }
@@ -257,11 +313,11 @@ void NameTable::sweep() noexcept
 
 bool NameTable::resize(std::size_t capacity) noexcept
 {
-    auto *fresh = static_cast<NameEntry **>(std::calloc(capacity, sizeof(NameEntry *)));
+    auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
     if (fresh == nullptr)
         return false;
     for (std::size_t i = 0; i < capacity_; ++i) {
-        NameEntry *e = slots_[i];
+        Entry *e = slots_[i];
         if (e == nullptr)
             continue;
         std::size_t slot = e->hash & (capacity - 1);
@@ -284,6 +340,53 @@ void NameTable::clear() noexcept
     capacity_ = 0;
     used_ = 0;
     idle_ = 0;
+    last_ = nullptr;
+}
+
+// --- LargeSizes ------------------------------------------------------------
+
+bool LargeSizes::put(const RecordNode *node, std::uint64_t size) noexcept
+{
+    if (count_ == capacity_) {
+        const std::size_t capacity = capacity_ == 0 ? 8 : capacity_ * 2;
+        auto *grown = static_cast<Entry *>(std::malloc(capacity * sizeof(Entry)));
+        if (grown == nullptr)
+            return false;
+        if (count_ != 0)
+            std::memcpy(grown, entries_, count_ * sizeof(Entry));
+        std::free(entries_);
+        entries_ = grown;
+        capacity_ = capacity;
+    }
+    entries_[count_++] = Entry{node, size};
+    return true;
+}
+
+std::uint64_t LargeSizes::get(const RecordNode *node) const noexcept
+{
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (entries_[i].node == node)
+            return entries_[i].size;
+    }
+    return kSaturatedSize;  // not reached for a record that holds kSaturatedSize
+}
+
+void LargeSizes::erase(const RecordNode *node) noexcept
+{
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (entries_[i].node == node) {
+            entries_[i] = entries_[--count_];
+            return;
+        }
+    }
+}
+
+void LargeSizes::clear() noexcept
+{
+    std::free(entries_);
+    entries_ = nullptr;
+    count_ = 0;
+    capacity_ = 0;
 }
 
 } // namespace vexal

@@ -4,9 +4,9 @@
 // records with VexalGetListEntry may call a wrapper); each taking needs its
 // own release, and other threads wait until the last one.
 //
-// Any library thread may still give the lock back, as on POSIX: the hold the
-// receiver takes for the monitor is released by the sender after a failed
-// write. That stays sound because the owner and its depth live in one atomic
+// Any thread may still give the lock back, as GlobalLock allows on POSIX:
+// the lock has no owner there, and nothing in the library may rely on one
+// here. That stays sound because the owner and its depth live in one atomic
 // word. The owner re-enters only by raising the depth of a word that still
 // names it, and a release only lowers the depth, or clears the word at depth
 // 1 before the inner lock is given back. So when the owner's re-entry races

@@ -112,8 +112,8 @@ void printList(std::FILE *out, const char *file, int line)
     std::fputs("'Thread Id', 'Index' ('address')\n\n", out);
     for (Link *link = LinkedListGetFirst(startAnchor); link != nullptr; link = LinkedListGetNext(link)) {
         const AllocationRecord *rec = recordOf(link);
-        writeLogLine(out, "", "", baseName(rec->file), rec->line, rec->type, static_cast<int>(rec->size),
-                     rec->address, rec->threadId, rec->index);
+        writeLogLine(out, "", "", baseName(rec->file), rec->line, rec->type,
+                     static_cast<std::int64_t>(exactSize(*rec)), rec->address, rec->threadId, rec->index);
     }
     closeReport(out, width);
 }

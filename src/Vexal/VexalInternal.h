@@ -96,14 +96,28 @@ inline AllocationRecord *recordOf(Link *link)
     return reinterpret_cast<AllocationRecord *>(link->datum);
 }
 
+// The exact size of a record's block; the record's own field saturates at
+// 4 GiB - 1. Lock held.
+std::uint64_t exactSize(const AllocationRecord &record) noexcept;
+
 // Formats one log line onto `out` (the caller holds the output stream).
 void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
-                  int size, const void *address, std::uint32_t threadId, std::uint64_t index);
+                  std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index);
+
+// Writes one log line to the output stream, unconditionally.
+void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
+                  std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index);
 
 // One per-call or list line. With an empty prefix it is written whatever
-// vxlLog says.
-void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
-             int size, const void *address, std::uint32_t threadId, std::uint64_t index);
+// vxlLog says. Inline: with logging off, which is how tracking usually runs,
+// a call costs a test and nothing else.
+inline void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
+                    std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
+{
+    if (prefix[0] != '\0' && vxlLog.load(std::memory_order_relaxed) == 0)
+        return;
+    writeLogInfo(prefix, suffix, file, line, type, size, address, threadId, index);
+}
 
 std::uint32_t currentThreadId() noexcept;
 

@@ -62,6 +62,61 @@ TEST_F(CommConnection, OversizeMessageEndsTheConnectionAndTheLibraryListensAgain
     ask(4);
 }
 
+TEST_F(CommConnection, MonitorThatStopsReadingIsDroppedWithinTheReplyBound)
+{
+    client_.setReceiveBuffer(4096);
+    ASSERT_NO_FATAL_FAILURE(start());
+    waitUntilServed();
+    // A hundred thousand summaries asked for in one go (more replies than
+    // the socket buffers hold), none read: a reply cannot be written.
+    std::string flood;
+    for (int i = 0; i < 100000; ++i)
+        flood += vxlwire::command(1);
+    std::thread writer([&] { client_.send(flood); });  // fails once the library drops the connection
+
+    // The application keeps calling; no call may wait for this monitor
+    // longer than the library's 10-second bound for a reply.
+    std::atomic<bool> stop{false};
+    std::atomic<long long> longestMs{0};
+    AppThread app([&] {
+        while (!stop.load() && std::getenv("NOAPP") == nullptr) {
+            const auto start = std::chrono::steady_clock::now();
+            VexalFree(VexalMalloc(8, "busy.c", 1), "busy.c", 2);
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now() - start).count();
+            if (ms > longestMs.load())
+                longestMs.store(ms);
+        }
+    });
+    struct Cleanup {
+        std::atomic<bool> &stop;
+        vxlwire::WireClient &client;
+        std::thread &writer;
+        ~Cleanup()
+        {
+            stop.store(true);
+            client.interrupt();  // the writer's send returns
+            writer.join();
+            client.abort();
+        }
+    } cleanup{stop, client_, writer};
+
+    // Dropped, the connection's queued commands are not served: the library
+    // listens again (on POSIX on the next port) and serves the next monitor.
+    // Serving the commands that fill the buffers takes a while under the
+    // sanitizers, hence the patience.
+    vxlwire::WireClient next;
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(next.connect(nextListenPort(port_), 90s)) << "still serving the monitor that does not read";
+    ASSERT_TRUE(next.sendCommand(1));
+    EXPECT_EQ(next.read().number(), "1");
+    std::fprintf(stderr, "connected after %lld ms\n", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
+    stop.store(true);
+    EXPECT_TRUE(app.finishes());
+    // The 10 s bound, and a little for a loaded machine to schedule the thread.
+    EXPECT_LE(longestMs.load(), 11000);
+}
+
 TEST_F(CommConnection, UnknownCommandGetsNoReplyAndTheConnectionStaysUsable)
 {
     ASSERT_NO_FATAL_FAILURE(start(1));

@@ -3,6 +3,8 @@
 // transfers (finished or abandoned), and the report notices 7 and 8.
 #include "CommTestSupport.h"
 
+#include <algorithm>
+
 namespace vxlcomm {
 namespace {
 
@@ -35,6 +37,22 @@ TEST_F(CommPause, TrackedCallWaitsUntilReleaseWhileTheMonitorReadsTheFrozenState
     Status after = frozen;
     after.allocated(VXL_MALLOC, 32, "during.c");
     EXPECT_EQ(ask(1).fields, after.fields(1));
+}
+
+TEST_F(CommPause, ListTransferWhilePausedLeavesTheApplicationPaused)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    keep(VexalMalloc(8, "kept.c", 1));
+    ask(5);
+    AppThread app([&] { keep(VexalMalloc(16, "waits.c", 2)); });
+    EXPECT_EQ(ask(2).fields, (Fields{"2", "1"}));
+    ask(3);
+    ask(4);
+    // Let go by mistake, the call would be done within microseconds.
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(app.done()) << "the list end released a paused application";
+    ask(6);
+    EXPECT_TRUE(app.finishes());
 }
 
 TEST_F(CommPause, ReleaseWithoutPauseIsAcknowledgedAndHoldsNothing)
@@ -171,6 +189,34 @@ TEST_F(CommNotices, ShowStatusSendsItsCallSiteAndIsReleasedByAListEnd)
     EXPECT_EQ(finish().find("Present status of registered memory accesses at:"), std::string::npos);
 }
 
+TEST_F(CommNotices, OneListEndReleasesEveryThreadWaitingInShowList)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    waitUntilServed();
+    AppThread first([] { VexalShowList("first.c", 1); });
+    AppThread second([] { VexalShowList("second.c", 2); });
+    std::vector<std::string> sites{client_.read().fields.at(1), client_.read().fields.at(1)};
+    std::sort(sites.begin(), sites.end());
+    EXPECT_EQ(sites, (Fields{"first.c", "second.c"}));
+    ask(2);
+    ask(4);
+    EXPECT_TRUE(first.finishes());
+    EXPECT_TRUE(second.finishes());
+}
+
+TEST_F(CommNotices, DisconnectReleasesEveryThreadWaitingInShowStatus)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    waitUntilServed();
+    AppThread first([] { VexalShowStatus("first.c", 1); });
+    AppThread second([] { VexalShowStatus("second.c", 2); });
+    EXPECT_EQ(client_.read().number(), "7");
+    EXPECT_EQ(client_.read().number(), "7");
+    ask(0);
+    EXPECT_TRUE(first.finishes());
+    EXPECT_TRUE(second.finishes());
+}
+
 // The one test that waits out the library's bounded wait: a monitor that
 // answers the status notice with a summary only, as the real one does.
 TEST_F(CommNotices, ShowStatusAnsweredWithASummaryOnlyStillReturns)
@@ -180,7 +226,7 @@ TEST_F(CommNotices, ShowStatusAnsweredWithASummaryOnlyStillReturns)
     AppThread app([] { VexalShowStatus("status.c", 7); });
     EXPECT_EQ(client_.read().fields, (Fields{"7", "status.c", "7"}));
     EXPECT_EQ(ask(1).fields, Status{}.fields(1));
-    EXPECT_TRUE(app.finishes());
+    EXPECT_TRUE(app.finishes(kHangGuard));
     EXPECT_EQ(ask(1).fields, Status{}.fields(1));
 }
 

@@ -29,7 +29,7 @@ TEST_F(CommReportResult, IsWaitObjectWhenTheMonitorEndsItsFetchAndWaitTimeoutWhe
     AppThread status([&] { statusResult = VexalShowStatus("r.c", 2); });
     EXPECT_EQ(client_.read().fields, (Fields{"7", "r.c", "2"}));
     ask(1);
-    ASSERT_TRUE(status.finishes());
+    ASSERT_TRUE(status.finishes(kHangGuard));
     EXPECT_EQ(statusResult.load(), WAIT_TIMEOUT);
 }
 

@@ -49,7 +49,7 @@ public:
     int connectOnce(int port)
     {
         close();
-        fd_ = vxlsock::connectLoopback(port);
+        fd_ = vxlsock::connectLoopback(port, receiveBuffer_);
         if (fd_ == vxlsock::kNone)
             return vxlsock::lastError();
         vxlsock::setNoDelay(fd_);
@@ -78,6 +78,10 @@ public:
         if (fd_ != vxlsock::kNone)
             vxlsock::setReceiveTimeout(fd_, limit);
     }
+
+    // A small buffer makes a client that does not read stall the library's
+    // writes soon. Applies from the next connect.
+    void setReceiveBuffer(int bytes) { receiveBuffer_ = bytes; }
 
     bool connected() const { return fd_ != vxlsock::kNone; }
 
@@ -141,6 +145,14 @@ public:
         }
     }
 
+    // Ends both directions without closing the socket: a send or receive
+    // another thread is blocked in returns.
+    void interrupt()
+    {
+        if (fd_ != vxlsock::kNone)
+            vxlsock::shutdownBoth(fd_);
+    }
+
     // Drops the connection with a reset instead of an orderly close, as a
     // monitor that crashes or loses its network does.
     void abort()
@@ -178,6 +190,7 @@ private:
     std::string pending_;
     size_t scanned_ = 0;  // bytes of pending_ already searched for the end byte
     std::chrono::milliseconds receiveTimeout_{15000};
+    int receiveBuffer_ = 0;  // 0: the system's default
 };
 
 } // namespace vxlwire

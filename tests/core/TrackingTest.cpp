@@ -15,8 +15,8 @@ size_t hugeSize() {
     return huge;
 }
 
-// The size field a log line prints for a request of `size` bytes.
-long long loggedSize(size_t size) { return static_cast<int>(static_cast<uint32_t>(size)); }
+// The size field a log line prints for a request of `size` bytes: all of it.
+long long loggedSize(size_t size) { return static_cast<long long>(size); }
 
 class Tracking : public VexalSession {};
 

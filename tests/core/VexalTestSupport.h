@@ -68,9 +68,8 @@ inline std::string logLine(const std::string &head, const char *file, int line, 
     if (!head.empty()) {
         text = head + ": ";
     }
-    return text + format("%s : %d, %s, %dB, %d, #%lld, (", file, line, kindName(type),
-                         static_cast<int>(size), static_cast<int>(threadId),
-                         static_cast<long long>(index)) +
+    return text + format("%s : %d, %s, %lldB, %d, #%lld, (", file, line, kindName(type), size,
+                         static_cast<int>(threadId), static_cast<long long>(index)) +
            pointerText(address) + ")\n";
 }
 

@@ -2,7 +2,12 @@
 // VexalTrack.h from C (track_probe.c, track_optout.c) and from C++ (this file).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include <Vexal.h>
@@ -72,6 +77,24 @@ TEST_F(TrackHeader, CRoutesEveryFunctionWithItsCallSite)
     for (void *block : calls.block)
         probe_free(block);
     EXPECT_TRUE(liveRecords().empty());
+}
+
+TEST(TrackHeaderFree, NullIsANoOpAndTheArgumentIsEvaluatedOnce)
+{
+    const std::string path = ::testing::TempDir() + "vexal_track_free_" + std::to_string(getpid()) + ".log";
+    VexalInit(1, 1, path.c_str(), -1);
+    EXPECT_EQ(probe_free_null_and_block(), 1);
+    VexalShowStatus("free.c", 1);
+    VexalFinish();
+    std::ifstream in(path);
+    std::stringstream log;
+    log << in.rdbuf();
+    std::remove(path.c_str());
+
+    // The block's allocation and release are logged; free(NULL) left no trace.
+    EXPECT_NE(log.str().find("| malloc       |           1 |               0 |"), std::string::npos) << log.str();
+    EXPECT_EQ(log.str().find("FAILED"), std::string::npos) << log.str();
+    EXPECT_EQ(log.str().find("failed"), std::string::npos) << log.str();
 }
 
 TEST_F(TrackHeader, MacrosLeaveParenthesisedNamesAndFunctionPointersAlone)

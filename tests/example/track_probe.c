@@ -30,6 +30,15 @@ int probe_free(void *block)
     free(block); return __LINE__;
 }
 
+int probe_free_null_and_block(void)
+{
+    int evaluations = 0;
+    void *block = malloc(8);
+    free(NULL);
+    free((++evaluations, block));
+    return evaluations;
+}
+
 void probe_untracked_round_trip(void)
 {
     void (*plainFree)(void *) = free;

@@ -31,6 +31,9 @@ struct probe_calls {
 const char *probe_file(void);
 void probe_allocate_all(struct probe_calls *calls);
 int probe_free(void *block); /* returns the line of the free call */
+/* free(NULL), then free of a block whose argument counts its evaluations;
+ * returns that count. */
+int probe_free_null_and_block(void);
 /* Allocates and frees through the plain C library, using (malloc) and free
  * as a function pointer, which the header's macros must leave alone. */
 void probe_untracked_round_trip(void);

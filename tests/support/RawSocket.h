@@ -107,12 +107,15 @@ inline sockaddr_in loopback(int port)
     return address;
 }
 
-// A connected socket, or kNone with lastError() telling why.
-inline Socket connectLoopback(int port)
+// A connected socket, or kNone with lastError() telling why. A receive
+// buffer size above 0 is set before connecting: it sets the window offered.
+inline Socket connectLoopback(int port, int receiveBuffer = 0)
 {
     const Socket s = openTcp();
     if (s == kNone)
         return kNone;
+    if (receiveBuffer > 0)
+        ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&receiveBuffer), sizeof receiveBuffer);
     const sockaddr_in address = loopback(port);
     if (::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         const int error = lastError();
@@ -146,6 +149,16 @@ inline void setNoDelay(Socket s)
 {
     const int one = 1;
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
+}
+
+// Ends both directions without closing: a call blocked on it returns.
+inline void shutdownBoth(Socket s)
+{
+#if defined(_WIN32)
+    ::shutdown(s, SD_BOTH);
+#else
+    ::shutdown(s, SHUT_RDWR);
+#endif
 }
 
 // Closes with a reset instead of an orderly close, as a peer that crashes

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+// The contents of the saved summary, list and code files, and the rules of
+// saving that need no dialog: the added extension, the read-only check,
+// writing the bytes and the texts that report it.
+//
+// Inputs are plain data, so that the desktop window and the command-line
+// monitor write the same bytes.
+#ifndef VEXAL_MONITOR_SAVEDFILES_H
+#define VEXAL_MONITOR_SAVEDFILES_H
+
+#include "CodeSynthesis.h"
+#include "RecordTable.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+#include <optional>
+
+// Where the application asked for a report: VexalShowStatus or
+// VexalShowList, the file as received.
+struct CallSite {
+    QByteArray file;
+    int line = 0;
+};
+
+// The origin a saved summary names, if any: none while the data-origin
+// line field reads "N/A"; otherwise the ShowStatus call site, or the
+// ShowList one when no ShowStatus call was remembered.
+std::optional<CallSite> summaryOrigin(QStringView dataLineField, const CallSite &showStatus,
+                                      const CallSite &showList);
+// The origin a saved list names: the ShowList call site unless "N/A".
+std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &showList);
+
+// One row of the summary table as it shows it.
+struct SummaryRow {
+    QString name;
+    QString calls;
+    QString allocated;
+};
+
+// Every row but the last (the library's own bookkeeping) is written.
+QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const QList<SummaryRow> &rows);
+
+// The text of a row's cell as the list view shows it.
+using ListCellText = std::function<QByteArray(qsizetype row, ListColumn column)>;
+QByteArray listFileBytes(const std::optional<CallSite> &origin, qsizetype rowCount,
+                         const ListCellText &cell);
+// The table's selected rows, or all when none is selected, as shown with
+// full or short file names.
+QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTable &table,
+                         bool fullPath, const QList<qsizetype> &selectedRows);
+
+// The selected generated lines, or all when none is selected, each after
+// `indentation` spaces or tabs and followed by `lineEnding`.
+QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
+                         int indentation, bool tabs, QByteArrayView lineEnding);
+
+enum class SavedFileKind { Summary, List, Code };
+
+// The chosen name, with "." and the kind's extension ("txt" or "c") added
+// when it holds no "." anywhere, its directories included.
+QString withDefaultExtension(const QString &chosenName, SavedFileKind kind);
+// An existing file that must not be written: read-only by its attributes,
+// even for a user (root) whom the system would let write it.
+bool isLockedForWriting(const QString &name);
+// Creates or truncates the file and writes the bytes; false if any of it failed.
+bool writeFileBytes(const QString &name, const QByteArray &bytes);
+
+inline constexpr const char *FileErrorCaption = "File Error";
+QString lockedForWritingMessage(const QString &name);
+QString cannotOpenForWritingMessage(const QString &name);
+QString writingFileText(SavedFileKind kind);
+QString fileWrittenText(SavedFileKind kind, const QString &name);
+
+#endif // VEXAL_MONITOR_SAVEDFILES_H

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: MIT
+// How the threads of a monitor connection hand work to each other: the
+// outgoing message from its builder to the sender (Outbox), and the end of a
+// monitor's fetch to the application threads waiting in VexalShowStatus or
+// VexalShowList (ReportGate). Every wait here is bounded except the sender's
+// wait for new work.
+#pragma once
+
+#include "TransferRecord.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+namespace vexal::comm {
+
+// Every wait for an acknowledgement is bounded by this.
+inline constexpr auto kReplyTimeout = std::chrono::milliseconds(10000);
+
+// Waits a little for `ready` without sleeping. The two threads of a
+// connection answer each other within microseconds; putting a thread to
+// sleep and waking it costs far more than that on a loaded or virtual host.
+template <typename Ready>
+bool spinFor(Ready ready)
+{
+    constexpr auto kSpinTime = std::chrono::microseconds(50);
+    const auto until = std::chrono::steady_clock::now() + kSpinTime;
+    do {
+        if (ready())
+            return true;
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < until);
+    return ready();
+}
+
+// Hands one outgoing message at a time from whoever built it (the receiver
+// or an application thread) to the sender, the only writer to the socket.
+// Tickets rather than bare counts tie each "sent" to its own message, so a
+// wait that once timed out cannot make a later one return early. Counters
+// change only under the mutex; they are atomic so that a waiter can watch
+// them without it before it goes to sleep.
+class Outbox {
+public:
+    void open()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        posted_ = 0;
+        taken_ = 0;
+        sent_ = 0;
+        open_ = true;
+    }
+
+    // After this, deliveries fail at once and the sender's take() fails.
+    void close()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        open_ = false;
+        sigNewData_.notify_all();
+        sigDataSent_.notify_all();
+    }
+
+    // Queues `message` and waits until the sender has written it. One bound
+    // covers the wait for the slot and the wait for the write. False when
+    // the message was not written: the write failed, the connection is
+    // closing, or the time ran out. A message that cannot be written within
+    // the bound ends the connection: the outbox closes, so that nothing more
+    // is handed to the sender and nobody else waits for it.
+    bool deliver(const TransferRecord &message)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + kReplyTimeout;
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!sigDataSent_.wait_until(lock, deadline, [this] { return !open_ || taken_ == posted_; }))
+            return giveUp();
+        if (!open_)
+            return false;
+        s2c_ = message;
+        const std::uint64_t ticket = posted_ + 1;
+        posted_ = ticket;
+        sigNewData_.notify_one();
+        lock.unlock();
+        const auto done = [&] { return !open_ || sent_ >= ticket; };
+        if (!spinFor(done)) {
+            lock.lock();
+            if (!sigDataSent_.wait_until(lock, deadline, done))
+                return giveUp();
+        }
+        return sent_ >= ticket;
+    }
+
+    // Sender: waits, without limit, for the next message. False once closed.
+    bool take(TransferRecord &out)
+    {
+        spinFor([this] { return !open_ || posted_ > taken_; });
+        std::unique_lock<std::mutex> lock(mutex_);
+        sigNewData_.wait(lock, [this] { return !open_ || posted_ > taken_; });
+        if (!open_)
+            return false;
+        out = s2c_;
+        taken_ = taken_ + 1;
+        sigDataSent_.notify_all();  // the slot is free again
+        return true;
+    }
+
+    // Sender: the message taken last is written.
+    void markSent()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        sent_ = sent_ + 1;
+        sigDataSent_.notify_all();
+    }
+
+private:
+    // With the mutex held.
+    bool giveUp()
+    {
+        open_ = false;
+        sigNewData_.notify_all();
+        sigDataSent_.notify_all();
+        return false;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable sigNewData_;
+    std::condition_variable sigDataSent_;
+    TransferRecord s2c_{};
+    std::atomic<std::uint64_t> posted_{0}, taken_{0}, sent_{0};
+    std::atomic<bool> open_{false};
+};
+
+// Where application threads wait, after their notice went out, for the
+// monitor to end its fetch. One opening lets every thread through that came
+// before it, however many there are; a thread counts as waiting from enter()
+// on, which it calls before its notice goes out, so an opening that comes
+// before the thread sleeps is not missed.
+class ReportGate {
+public:
+    std::uint64_t enter()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        ++waiting_;
+        return openings_;
+    }
+
+    // After enter(): until the gate opens, or the time runs out. True when
+    // it opened.
+    bool wait(std::uint64_t entered, std::chrono::milliseconds limit)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cond_.wait_for(lock, limit, [&] { return openings_ != entered; });
+    }
+
+    void leave()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        --waiting_;
+    }
+
+    // Lets every thread through that entered before. A gate nobody waits
+    // at stays as it is: a later notice must wait for a later fetch.
+    void open()
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (waiting_ == 0)
+            return;
+        ++openings_;
+        cond_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cond_;
+    std::uint64_t openings_ = 0;
+    int waiting_ = 0;
+};
+
+} // namespace vexal::comm

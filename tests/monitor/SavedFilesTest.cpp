@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#include "MonitorTestSupport.h"
+#include "SavedFiles.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class SavedFilesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void summaryFileLeavesOutTheLastRowAndPadsTheRest()
+    {
+        const QList<SummaryRow> rows = {
+            {"malloc", "1", "100"},
+            {"", "", ""},
+            {"Total", "1", "100"},
+            {"Not Stored", "123456789012", ""},
+            {"Internal Use", "", "2048"},
+        };
+        const QByteArray body =
+            "Summary of Allocations\r\n"
+            "----------------------\r\n"
+            "Function      No of calls   Allocated (B)\r\n"
+            "malloc                  1             100\r\n"
+            "                                         \r\n"
+            "Total                   1             100\r\n"
+            "Not Stored    123456789012                \r\n";
+        QCOMPARE(summaryFileBytes(std::nullopt, rows), body);
+        QCOMPARE(summaryFileBytes(CallSite{"main.c", 120}, rows),
+                 "From file: main.c, line: 120\r\n"
+                 "----------------------------\r\n"
+                 "\r\n" + body);
+    }
+
+    void originIsNamedOnlyForTheApplicationsOwnReport()
+    {
+        const CallSite status{"s.c", 3};
+        const CallSite list{"l.c", 7};
+        QVERIFY(!summaryOrigin(u"N/A", status, list));
+        QCOMPARE(summaryOrigin(u"3", status, list)->file, "s.c");
+        QCOMPARE(summaryOrigin(u"7", {}, list)->line, 7);
+        QVERIFY(!listOrigin(u"N/A", list));
+        QCOMPARE(listOrigin(u"7", list)->file, "l.c");
+    }
+
+    void listFileSizesTheFileColumnByTheWrittenRows()
+    {
+        const RecordTable table = tableOf({
+            {.file = "/src/averyveryverylongname.c", .line = 5},
+            {.file = "C:\\w\\ab.c", .line = 123, .size = 2048, .index = 7, .address = -1,
+             .type = 12, .threadId = 0xFFFFFFFF},
+            {.file = "/src/x.c", .line = 7, .size = 3, .index = 12345678901,
+             .address = 0x7FFF12345678, .type = 1, .threadId = 2},
+        });
+        QCOMPARE(listFileBytes(CallSite{"main.c", 77}, table, false, {2, 1}),
+                 "From file: main.c, line: 77\r\n"
+                 "---------------------------\r\n"
+                 "\r\n"
+                 "Detailed List of Outstanding Memory Allocations\r\n"
+                 "-----------------------------------------------\r\n"
+                 "File       Line      Mem Type      Memory (B)   Thread Id        Index    Pointer\r\n"
+                 "ab.c        123      Unknown type         2048          -1            7   FFFFFFFF\r\n"
+                 "x.c           7      calloc                 3           2   12345678901   00007FFF12345678\r\n");
+        QCOMPARE(listFileBytes(std::nullopt, table, true, {1}),
+                 "Detailed List of Outstanding Memory Allocations\r\n"
+                 "-----------------------------------------------\r\n"
+                 "File            Line      Mem Type      Memory (B)   Thread Id        Index    Pointer\r\n"
+                 "C:\\w\\ab.c        123      Unknown type         2048          -1            7   FFFFFFFF\r\n");
+    }
+
+    void codeFileIndentsAndEndsLinesAsChosen()
+    {
+        GeneratedCode code;
+        for (const char *line : {"L1", "L2", "L3"})
+            code.append(line);
+        QCOMPARE(codeFileBytes(code, {2, 0}, 2, true, "\n"), "\t\tL1\n\t\tL3\n");
+        QCOMPARE(codeFileBytes(code, {}, 0, false, "\r\n"), "L1\r\nL2\r\nL3\r\n");
+        QCOMPARE(codeFileBytes(code, {1}, 120, false, "\n"), QByteArray(120, ' ') + "L2\n");
+    }
+
+    void extensionIsAddedOnlyToANameWithoutADot()
+    {
+        QCOMPARE(withDefaultExtension("report", SavedFileKind::Summary), "report.txt");
+        QCOMPARE(withDefaultExtension("report", SavedFileKind::List), "report.txt");
+        QCOMPARE(withDefaultExtension("/tmp/free", SavedFileKind::Code), "/tmp/free.c");
+        QCOMPARE(withDefaultExtension("report.log", SavedFileKind::Summary), "report.log");
+        QCOMPARE(withDefaultExtension("C:\\my.dir\\report", SavedFileKind::Summary), "C:\\my.dir\\report");
+        QCOMPARE(withDefaultExtension("/home/u/my.dir/free", SavedFileKind::Code), "/home/u/my.dir/free");
+    }
+
+    void writingReplacesTheFileUnlessItIsReadOnly()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString name = dir.filePath("out.txt");
+        QVERIFY(!isLockedForWriting(name));
+        QVERIFY(writeFileBytes(name, "a longer first content"));
+        QVERIFY(writeFileBytes(name, "ab\r\n"));
+        QFile written(name);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), "ab\r\n");
+        QVERIFY(!isLockedForWriting(name));
+
+        QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup
+                                                | QFile::ReadOther));
+        QVERIFY(isLockedForWriting(name));
+        QVERIFY(!writeFileBytes(dir.filePath("missing/out.txt"), "x"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SavedFilesTest)
+#include "SavedFilesTest.moc"
