@@ -79,7 +79,7 @@ TEST_F(CommConnection, MonitorThatStopsReadingIsDroppedWithinTheReplyBound)
     std::atomic<bool> stop{false};
     std::atomic<long long> longestMs{0};
     AppThread app([&] {
-        while (!stop.load() && std::getenv("NOAPP") == nullptr) {
+        while (!stop.load()) {
             const auto start = std::chrono::steady_clock::now();
             VexalFree(VexalMalloc(8, "busy.c", 1), "busy.c", 2);
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -106,11 +106,9 @@ TEST_F(CommConnection, MonitorThatStopsReadingIsDroppedWithinTheReplyBound)
     // Serving the commands that fill the buffers takes a while under the
     // sanitizers, hence the patience.
     vxlwire::WireClient next;
-    const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(next.connect(nextListenPort(port_), 90s)) << "still serving the monitor that does not read";
     ASSERT_TRUE(next.sendCommand(1));
     EXPECT_EQ(next.read().number(), "1");
-    std::fprintf(stderr, "connected after %lld ms\n", (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count());
     stop.store(true);
     EXPECT_TRUE(app.finishes());
     // The 10 s bound, and a little for a loaded machine to schedule the thread.
