@@ -26,8 +26,9 @@ long holdsBeforeTheWaiter(Lock &lock)
     std::thread looper([&] {
         lock.lock();
         looping.store(true);
-        // Long enough for the waiter to stop spinning and sleep.
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // Long enough for the waiter to stop spinning and sleep, also on a
+        // loaded machine under a sanitizer (its patience is 200 us).
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         while (!waiterServed.load(std::memory_order_relaxed)) {
             holds.fetch_add(1, std::memory_order_relaxed);
             lock.unlock();
