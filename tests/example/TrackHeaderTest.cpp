@@ -12,6 +12,7 @@
 
 #include <Vexal.h>
 
+#include "ProbeRecords.h"
 #include "TestPlatform.h"
 #include "track_probe.h"
 
@@ -26,25 +27,13 @@
 
 namespace {
 
-std::vector<AllocationRecord> liveRecords()
-{
-    std::vector<AllocationRecord> records;
-    records.reserve(16);
-    for (AllocationRecord *r = VexalGetListEntry(0); r != nullptr; r = VexalGetListEntry(1))
-        records.push_back(*r);
-    VexalGetListEntry(2);
-    return records;
-}
+using probe_records::Expected;
+using probe_records::liveRecords;
 
 class TrackHeader : public ::testing::Test {
 protected:
     void SetUp() override { VexalInit(1, 0, vxltest::nullDevice(), -1); }
     void TearDown() override { VexalFinish(); }
-};
-
-struct Expected {
-    MemoryAccessType type;
-    uint32_t size;
 };
 
 TEST_F(TrackHeader, CRoutesEveryFunctionWithItsCallSite)
@@ -59,16 +48,7 @@ TEST_F(TrackHeader, CRoutesEveryFunctionWithItsCallSite)
 #endif
     };
     std::vector<AllocationRecord> records = liveRecords();
-    ASSERT_EQ(records.size(), static_cast<size_t>(PROBE_CALLS));
-    for (int i = 0; i < PROBE_CALLS; ++i) {
-        SCOPED_TRACE(i);
-        ASSERT_NE(calls.block[i], nullptr);
-        EXPECT_EQ(records[i].address, calls.block[i]);
-        EXPECT_EQ(records[i].type, expected[i].type);
-        EXPECT_EQ(records[i].size, expected[i].size);
-        EXPECT_EQ(records[i].line, calls.line[i]);
-        EXPECT_STREQ(records[i].file, probe_file());
-    }
+    ASSERT_NO_FATAL_FAILURE(probe_records::expectRecords(records, calls, expected, PROBE_CALLS, probe_file()));
 #if !defined(_WIN32)
     EXPECT_EQ(reinterpret_cast<uintptr_t>(calls.block[PROBE_MEMALIGN]) % 64, 0u);
 #endif

@@ -59,15 +59,7 @@ inline Socket rawConnect(int port) { return vxlsock::connectLoopback(port); }
 
 inline Socket rawAccept(Socket listener) { return ::accept(listener, nullptr, nullptr); }
 
-// Ends both directions; a thread blocked in a receive on it returns.
-inline void shutdownBoth(Socket fd)
-{
-#if defined(_WIN32)
-    ::shutdown(fd, SD_BOTH);
-#else
-    ::shutdown(fd, SHUT_RDWR);
-#endif
-}
+using vxlsock::shutdownBoth;
 
 // Sets the module up as a server on a free port (plus `shift`, which only
 // changes bits above the low 16) and returns the port, or -1.
