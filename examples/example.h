@@ -17,8 +17,10 @@
  *   main.c    the program name copy is never freed             1 x 14 B strdup
  *   parser.c  free_jobs() skips the last job's name            1 x  9 B strdup
  *   cache.c   cache_shutdown() forgets the slot page           1 x 4096 B valloc
+ *                                                              (GlobalAlloc on Windows)
  *   cache.c   cache_put() replaces an entry without freeing    6 x 64 B memalign
- *             it, and with it its key                          6 x  9 B strdup
+ *             it, and with it its key                          (HeapAlloc on Windows)
+ *                                                              6 x  9 B strdup
  *   worker.c  the "copy" job's buffer is dropped, once per     4 x 300 B malloc
  *             worker
  *

@@ -12,19 +12,11 @@
 
 #include <stdint.h>
 
-#if !defined(VEXAL_API)
-#  if defined(_WIN32)
-#    define VEXAL_API
-#  else
-#    define VEXAL_API __attribute__((visibility("default")))
-#  endif
-#endif
-
 /* The list functions are exported by the POSIX library only. */
 #if defined(_WIN32)
 #  define VEXAL_LIST_API
 #else
-#  define VEXAL_LIST_API VEXAL_API
+#  define VEXAL_LIST_API __attribute__((visibility("default")))
 #endif
 
 #ifdef __cplusplus

@@ -73,7 +73,8 @@ int setupClientSocket(int port, const char *ipAddress);
  * alone. */
 int string2IP4(const char *text, int octets[4]);
 
-/* Server: blocks until one client connects (code 7 on failure). */
+/* Server: blocks until one client connects (code 7 on failure), then stops
+ * listening: further clients are refused until the next setupSocket. */
 int receiveConnectAttemptFromClient(void);
 
 /* Client: blocks until connected or refused (code 8 on failure, also without

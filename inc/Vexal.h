@@ -116,13 +116,58 @@ VEXAL_API void *VexalMemalign(size_t alignment, size_t size, const char *file, i
 #endif
 
 /* free(ptr). With tracking on, a null ptr frees nothing and is counted as a
- * failed free; a ptr without record is still freed and counted as such. */
+ * failed free; a ptr without record is still freed and counted as such.
+ * On Windows a recorded block is freed by the function that matches how it
+ * was allocated (GlobalFree for a VexalGlobalAlloc block, and so on). */
 VEXAL_API void VexalFree(void *ptr, const char *file, int line);
+
+#if defined(_WIN32)
+/* --- the Windows allocator family ----------------------------------------
+ * The Win32 types are spelt out, so that this header needs no <windows.h>:
+ * UINT is unsigned int, SIZE_T size_t, DWORD unsigned long, BOOL int, and
+ * HANDLE, HGLOBAL and HLOCAL are void *.
+ *
+ * A release wrapper frees a recorded block with the function that matches
+ * its allocation (free, GlobalFree, LocalFree, or HeapFree on the block's
+ * own heap), whichever wrapper is called; only a pointer without record is
+ * freed by the wrapper's own function. */
+
+/* _wcsdup(src); records 2 bytes per wide character plus 2. */
+VEXAL_API wchar_t *VexalWcsdup(const wchar_t *src, const char *file, int line);
+
+/* _mbsdup(src); records the length in bytes plus 1. */
+VEXAL_API unsigned char *VexalMbsdup(const unsigned char *src, const char *file, int line);
+
+/* GlobalAlloc(flags, size) and LocalAlloc(flags, size). */
+VEXAL_API void *VexalGlobalAlloc(unsigned int flags, size_t size, const char *file, int line);
+VEXAL_API void *VexalLocalAlloc(unsigned int flags, size_t size, const char *file, int line);
+
+/* HeapAlloc(heap, flags, size). An exception raised inside it (flag
+ * HEAP_GENERATE_EXCEPTIONS) gives null, as a plain failure does. */
+VEXAL_API void *VexalHeapAlloc(void *heap, unsigned long flags, size_t size, const char *file, int line);
+
+/* HeapReAlloc(heap, flags, ptr, size). Null is always a failure: ptr and its
+ * record stay; a size of 0 has no special meaning. */
+VEXAL_API void *VexalHeapReAlloc(void *heap, unsigned long flags, void *ptr, size_t size, const char *file,
+                                 int line);
+
+/* Null when the release succeeded (also for a null handle with tracking
+ * on), otherwise not null. With tracking off: GlobalFree(h) / LocalFree(h). */
+VEXAL_API void *VexalGlobalFree(void *h, const char *file, int line);
+VEXAL_API void *VexalLocalFree(void *h, const char *file, int line);
+
+/* Nonzero when the release succeeded, 0 when it failed. A heap block is
+ * freed with this heap and flags; VexalFree and the others free it on the
+ * heap it was allocated from, with flags 0. */
+VEXAL_API int VexalHeapFree(void *heap, unsigned long flags, void *ptr, const char *file, int line);
+#endif
 
 /* --- reports ------------------------------------------------------------- */
 
 #if defined(_WIN32)
-typedef unsigned long VexalReportResult; /* result of the last wait for a monitor */
+/* The result of the report's last wait: WAIT_TIMEOUT (258) when a monitor
+ * did not fetch the data in time, otherwise WAIT_OBJECT_0 (0). */
+typedef unsigned long VexalReportResult;
 #else
 typedef void VexalReportResult;
 #endif
@@ -139,8 +184,11 @@ VEXAL_API VexalReportResult VexalShowList(const char *file, int line);
 /* --- selective freeing and queries --------------------------------------- */
 
 /* Frees every live block whose record passes all filters and returns the sum
- * of their exact sizes (also for blocks of 4 GiB or more). A null or empty file, a lineMax/sizeMax of 0 or
- * less, a threadId of 0 and an indexMax of 0 each switch their filter off. */
+ * of their exact sizes (also for blocks of 4 GiB or more). A null or empty
+ * file, a lineMax/sizeMax of 0 or less, a threadId of 0 and an indexMax of 0
+ * each switch their filter off. The file is the whole name as recorded; on
+ * Windows its letter case does not count. Index bounds compare unsigned; on
+ * Windows signed, and an indexMax below 0 also switches the index filter off. */
 VEXAL_API int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin,
                                  int sizeMax, unsigned threadId, int64_t indexMin,
                                  int64_t indexMax);
@@ -151,7 +199,9 @@ VEXAL_API int64_t VexalFreeAll(void);
 /* Walks the records, oldest first. Mode 0 takes the library's lock and
  * returns the first record, 1 the next one, 2 releases the lock (returns
  * null); any other mode returns the current record. Null past the end.
- * Between modes 0 and 2 the caller must not call any other Vexal function. */
+ * Between modes 0 and 2 the caller must not call any other Vexal function;
+ * on Windows, where the lock lets its holder in again, it may (a record it
+ * frees meanwhile is skipped by the walk, and mode "other" then gives null). */
 VEXAL_API AllocationRecord *VexalGetListEntry(int mode);
 
 /* The index the next record will get. */

@@ -4,8 +4,13 @@
  *
  * Including this header routes the file's calls of malloc, calloc, realloc,
  * strdup, free and, outside Windows, valloc and memalign to the Vexal
- * wrappers, each with the call site's __FILE__ and __LINE__. Either include it
- * in every file to be tracked, or add it on the compiler's command line:
+ * wrappers, each with the call site's __FILE__ and __LINE__. On Windows it
+ * routes the Windows family as well: _strdup, _wcsdup, wcsdup, _mbsdup,
+ * GlobalAlloc, LocalAlloc, HeapAlloc, HeapReAlloc, GlobalFree, LocalFree and
+ * HeapFree; <windows.h> is then included here first (define
+ * WIN32_LEAN_AND_MEAN or NOMINMAX on the command line if the program wants
+ * them). Either include it in every file to be tracked, or add it on the
+ * compiler's command line:
  *
  *     cc -include VexalTrack.h -I<vexal include dir> app.c -lVexal
  *
@@ -43,7 +48,13 @@
 #endif
 #include <stdlib.h>
 #include <string.h>
-#if defined(__GLIBC__) || defined(__linux__)
+#if defined(_WIN32)
+/* The Windows family's headers, before the macros meet their declarations. */
+#  include <malloc.h>
+#  include <mbstring.h>
+#  include <wchar.h>
+#  include <windows.h>
+#elif defined(__GLIBC__) || defined(__linux__)
 #  include <malloc.h>
 #elif defined(__has_include)
 #  if __has_include(<malloc.h>)
@@ -75,6 +86,32 @@ static inline void VexalTrackFree(void *ptr, const char *file, int line)
 #  undef memalign
 #  define valloc(size) VexalValloc((size), __FILE__, __LINE__)
 #  define memalign(alignment, size) VexalMemalign((alignment), (size), __FILE__, __LINE__)
+#endif
+
+#if defined(_WIN32)
+#  undef _strdup
+#  undef _wcsdup
+#  undef wcsdup
+#  undef _mbsdup
+#  undef GlobalAlloc
+#  undef LocalAlloc
+#  undef HeapAlloc
+#  undef HeapReAlloc
+#  undef GlobalFree
+#  undef LocalFree
+#  undef HeapFree
+
+#  define _strdup(src) VexalStrdup((src), __FILE__, __LINE__)
+#  define _wcsdup(src) VexalWcsdup((src), __FILE__, __LINE__)
+#  define wcsdup(src) VexalWcsdup((src), __FILE__, __LINE__)
+#  define _mbsdup(src) VexalMbsdup((src), __FILE__, __LINE__)
+#  define GlobalAlloc(flags, size) VexalGlobalAlloc((flags), (size), __FILE__, __LINE__)
+#  define LocalAlloc(flags, size) VexalLocalAlloc((flags), (size), __FILE__, __LINE__)
+#  define HeapAlloc(heap, flags, size) VexalHeapAlloc((heap), (flags), (size), __FILE__, __LINE__)
+#  define HeapReAlloc(heap, flags, ptr, size) VexalHeapReAlloc((heap), (flags), (ptr), (size), __FILE__, __LINE__)
+#  define GlobalFree(handle) VexalGlobalFree((handle), __FILE__, __LINE__)
+#  define LocalFree(handle) VexalLocalFree((handle), __FILE__, __LINE__)
+#  define HeapFree(heap, flags, ptr) VexalHeapFree((heap), (flags), (ptr), __FILE__, __LINE__)
 #endif
 
 #endif /* !VEXAL_NO_TRACK */

@@ -44,6 +44,18 @@ void freeBuffers()
 
 char *allocateBuffer(int size) { return size > 0 ? static_cast<char *>(std::malloc(size)) : nullptr; }
 
+// An IPv4 address from the low 16 bits of port and four address bytes in
+// text order.
+platform::Address makeAddress(int port, const unsigned char bytes[4])
+{
+    platform::Address address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<unsigned short>(port & 0xFFFF));
+    std::memcpy(&address.sin_addr, bytes, 4);
+    return address;
+}
+
 // Closes the handle in `slot` if open; false when the close failed. The
 // handle is forgotten either way: a failed POSIX close has released it too,
 // and closing the number again could hit a socket opened since.
@@ -127,7 +139,7 @@ int setupServerSocket(int port)
         return SOCKETCOM_CREATE_FAILED;
     serverSocket.store(handle);
     const unsigned char anyAddress[4] = {0, 0, 0, 0};
-    serverSocketAddr = platform::makeAddress(port, anyAddress);
+    serverSocketAddr = makeAddress(port, anyAddress);
     if (!platform::bindTo(handle, serverSocketAddr))
         return SOCKETCOM_BIND_FAILED;
     if (!platform::listenOn(handle))
@@ -148,7 +160,7 @@ int setupClientSocket(int port, const char *ipAddress)
     unsigned char bytes[4];
     for (int i = 0; i < 4; ++i)
         bytes[i] = static_cast<unsigned char>(octets[i]);
-    serverSocketAddr = platform::makeAddress(port, bytes);
+    serverSocketAddr = makeAddress(port, bytes);
     return SOCKETCOM_OK;
 }
 
@@ -195,6 +207,11 @@ int receiveConnectAttemptFromClient(void)
     platform::setNoDelay(handle);
     clientSocket.store(handle);
     connectedWithClient.store(1);
+    // One client at a time: stop listening, so that another one is refused
+    // at once rather than queued and reset when this connection ends (and a
+    // client reconnecting to the same port is not caught by a listener that
+    // is about to close).
+    closeSlot(serverSocket);
     return SOCKETCOM_OK;
 }
 

@@ -5,14 +5,12 @@
 // vexal::socketcom::platform:
 //
 //   Handle, kNoSocket         socket handle type and its "none" value
-//   Address                   an IPv4 socket address
+//   Address                   an IPv4 socket address (a sockaddr_in)
 //   kListenBacklog            backlog for listen
 //   startNetworking(started)  start the host's socket library: 0, or the
 //                             setup codes 1 / 2; `started` says whether
 //                             stopNetworking must be called later
 //   stopNetworking()          false when the cleanup failed
-//   makeAddress(port, bytes)  IPv4 address from the low 16 bits of port and
-//                             four address bytes in text order
 //   createStreamSocket()      an IPv4 TCP socket, or kNoSocket
 //   bindTo, listenOn, acceptFrom, connectTo, closeHandle
 //   setNoDelay(handle)        switch off small-segment coalescing
@@ -23,10 +21,7 @@
 #pragma once
 
 #if defined(_WIN32)
-// Winsock side: startNetworking runs WSAStartup for 2.2 (codes 1 and 2),
-// stopNetworking WSACleanup, lastError WSAGetLastError, errorText
-// winsockErrorText, kListenBacklog SOMAXCONN.
-#error "The Winsock implementation of the socket seam is not written yet"
+#include "SocketPlatformWindows.h"
 #else
 #include "SocketPlatformPosix.h"
 #endif

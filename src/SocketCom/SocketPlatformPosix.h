@@ -36,16 +36,6 @@ inline int startNetworking(bool &started)
 
 inline bool stopNetworking() { return true; }
 
-inline Address makeAddress(int port, const unsigned char bytes[4])
-{
-    Address address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<unsigned short>(port & 0xFFFF));
-    std::memcpy(&address.sin_addr, bytes, 4);
-    return address;
-}
-
 inline Handle createStreamSocket()
 {
 #if defined(SOCK_CLOEXEC)

@@ -11,8 +11,6 @@
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace vexal::comm {
 namespace {
@@ -24,7 +22,8 @@ constexpr int kReplyTimeoutMs = static_cast<int>(kReplyTimeout.count());
 // still run while the process exits, and must not meet destroyed objects.
 struct State {
     std::mutex launchMutex;
-    bool launched = false;  // guarded by launchMutex
+    bool launched = false;             // guarded by launchMutex
+    platform::Thread thrLauchThreads;  // guarded by launchMutex
     Outbox outbox;
     // Application threads waiting in VexalShowStatus / VexalShowList; each
     // gate counts its waiters, which is what the "request sent to client"
@@ -376,26 +375,18 @@ bool serveConnection()
     State &st = state();
     st.outbox.open();
     goOnSending.store(1);
-    std::thread thrSender, thrReceiver;
-    try {
-        thrSender = std::thread(sender);
-    } catch (const std::system_error &) {
-    }
-    try {
-        thrReceiver = std::thread(receiver);
-    } catch (const std::system_error &) {
-    }
-    const bool started = thrSender.joinable() && thrReceiver.joinable();
+    platform::Thread thrSender, thrReceiver;
+    thrSender.start(sender);
+    thrReceiver.start(receiver);
+    const bool started = thrSender.started() && thrReceiver.started();
     if (!started) {
         say("Could not launch communication threads towards the client!\n");
         goOnSending.store(0);
         st.outbox.close();
         shutdownConnection();  // a started receiver returns from its read
     }
-    if (thrSender.joinable())
-        thrSender.join();
-    if (thrReceiver.joinable())
-        thrReceiver.join();
+    thrSender.join();
+    thrReceiver.join();
     // Only now: a socket closed while the other thread still used it could be
     // a new socket by the time that thread gets to it.
     closeSocket();
@@ -435,12 +426,13 @@ int launchComThreads()
     }
 }
 
-void launchThreadMain()
+int launchThreadMain()
 {
-    launchComThreads();
+    const int result = launchComThreads();
     State &st = state();
     std::lock_guard<std::mutex> guard(st.launchMutex);
     st.launched = false;  // a later VexalInit may try again
+    return result;
 }
 
 } // namespace
@@ -451,16 +443,21 @@ bool launch()
     std::lock_guard<std::mutex> guard(st.launchMutex);
     if (st.launched)
         return true;
-    try {
-        std::thread(launchThreadMain).detach();
-    } catch (const std::system_error &) {
+    st.thrLauchThreads.detach();  // an earlier launch thread that has ended
+    if (!st.thrLauchThreads.start(launchThreadMain))
         return false;
-    }
     st.launched = true;
     return true;
 }
 
-bool announceReport(int message, const char *file, int line)
+void closeThreadHandles()
+{
+    State &st = state();
+    std::lock_guard<std::mutex> guard(st.launchMutex);
+    st.thrLauchThreads.detach();
+}
+
+bool announceReport(int message, const char *file, int line, bool *signalled)
 {
     State &st = state();
     if (goOnSending.load() == 0)
@@ -477,8 +474,10 @@ bool announceReport(int message, const char *file, int line)
         return false;
     }
     mutGlobalData.unlock();
-    gate.wait(entered, kReplyTimeout);
+    const bool fetched = gate.wait(entered, kReplyTimeout);
     gate.leave();
+    if (signalled != nullptr)
+        *signalled = fetched;
     return true;
 }
 

@@ -11,9 +11,13 @@ bool launch();
 
 // Called with the global lock held. When a monitor is being served, announces
 // a VexalShowStatus (7) or VexalShowList (8) call to it, gives the lock back
-// and waits, bounded, until the monitor has fetched the data; returns true.
+// and waits, bounded, until the monitor has fetched the data; returns true,
+// and *signalled says whether the wait ended before its time ran out.
 // Otherwise (also when the notice could not be sent) returns false with the
 // lock still held: the caller prints locally.
-bool announceReport(int message, const char *file, int line);
+bool announceReport(int message, const char *file, int line, bool *signalled);
+
+// VexalFinish: lets go of the launch thread's handle. The thread runs on.
+void closeThreadHandles();
 
 } // namespace vexal::comm

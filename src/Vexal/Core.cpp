@@ -21,7 +21,7 @@ const char *const methodNames[kMemoryTypes] = {
 std::atomic<int> vxlOn{0};
 std::atomic<int> vxlLog{0};
 Output os;
-GlobalLock mutGlobalData;
+platform::CoreLock mutGlobalData;
 
 CountRow counts[kCountRows];
 std::atomic<std::uint64_t> globalIndex{0};
@@ -69,17 +69,6 @@ void logIllegalSwitch(int value, int sourceLine)
     });
 }
 
-struct AllocationRequest {
-    int type;
-    int line;
-    const char *file;
-    std::size_t count;  // calloc element count, memalign alignment
-    std::size_t size;
-    int ignored;        // VexalRealloc's second argument; never read
-    void *oldPtr;
-    const char *source;
-};
-
 // The size recorded for a request, whole.
 std::uint64_t recordedSize(const AllocationRequest &rq)
 {
@@ -95,16 +84,16 @@ std::uint64_t recordedSize(const AllocationRequest &rq)
 
 // Makes and appends a record. A record that cannot be made (out of memory
 // for bookkeeping) is simply not made: the block stays the application's,
-// untracked. Returns false then.
-bool addLink(void *address, std::uint64_t size, int line, const char *file, int type)
+// untracked. Returns null then.
+AllocationRecord *addLink(void *address, std::uint64_t size, int line, const char *file, int type)
 {
     RecordNode *node = nodePool.acquire();
     if (node == nullptr)
-        return false;
+        return nullptr;
     const char *name = fileNames.acquire(file != nullptr ? file : "");
     if (name == nullptr) {
         nodePool.release(node);
-        return false;
+        return nullptr;
     }
     AllocationRecord &rec = node->record;
     rec.address = address;
@@ -122,17 +111,18 @@ bool addLink(void *address, std::uint64_t size, int line, const char *file, int 
             largeSizes.erase(node);
         fileNames.release(name);
         nodePool.release(node);
-        return false;
+        return nullptr;
     }
     globalIndex.store(rec.index + 1, std::memory_order_relaxed);
     internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
     list::insert(stopAnchor, 0, &node->link);
-    return true;
+    return &rec;
 }
 
 // Drops a record that is no longer in the address index.
 void dropDetached(RecordNode *node)
 {
+    recordLeaving(&node->link);
     internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->record.file));
     if (node->record.size == kSaturatedSize)
         largeSizes.erase(node);
@@ -154,10 +144,12 @@ void removeLink(Link *link)
     dropDetached(node);
 }
 
+} // namespace
+
 void *allocate(AllocationRequest &rq)
 {
     const bool tracking = vxlOn.load(std::memory_order_relaxed) != 0;
-    const bool isRealloc = rq.type == VXL_REALLOC;
+    const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
     const std::uint64_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
 
     // The old block's record is taken out of the index before the platform
@@ -184,13 +176,23 @@ void *allocate(AllocationRequest &rq)
 #if !defined(_WIN32)
     case VXL_VALLOC: result = platform::allocValloc(rq.size); break;
     case VXL_MEMALIGN: result = platform::allocMemalign(rq.count, rq.size); break;
+#else
+    case VXL_WCSDUP: result = rq.wideSource != nullptr ? platform::allocWcsdup(rq.wideSource) : nullptr; break;
+    case VXL_MBSDUP:
+        result = rq.multiByteSource != nullptr ? platform::allocMbsdup(rq.multiByteSource) : nullptr;
+        break;
+    case VXL_GLOBALALLOC: result = platform::allocGlobal(rq.allocFlags, rq.size); break;
+    case VXL_LOCALALLOC: result = platform::allocLocal(rq.allocFlags, rq.size); break;
+    case VXL_HEAPALLOC: result = platform::allocHeap(rq.heap, rq.heapFlags, rq.size); break;
+    case VXL_HEAPREALLOC: result = platform::reallocHeap(rq.heap, rq.heapFlags, rq.oldPtr, rq.size); break;
 #endif
     default:
         logIllegalSwitch(rq.type, __LINE__);
         return nullptr;
     }
 
-    const bool freedBySizeZero = isRealloc && rq.size == 0;
+    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
+    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
     if (freedBySizeZero && result != nullptr) {
         // Some platforms hand out a minimal block for realloc(p, 0); the
         // contract is "old block freed, null returned", so give it back.
@@ -237,9 +239,13 @@ void *allocate(AllocationRequest &rq)
             note = kNoteSizeZero;
             indexAfter = globalIndex.load(std::memory_order_relaxed);
         } else {
-            if (addLink(result, size, rq.line, rq.file, rq.type)) {
+            AllocationRecord *record = addLink(result, size, rq.line, rq.file, rq.type);
+            if (record != nullptr) {
                 counts[rq.type].calls += 1;
                 counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
+#if defined(_WIN32)
+                record->heap = rq.heap;
+#endif
             }
             indexAfter = globalIndex.load(std::memory_order_relaxed);
         }
@@ -248,6 +254,8 @@ void *allocate(AllocationRequest &rq)
             currentThreadId(), indexAfter);
     return result;
 }
+
+namespace {
 
 // The release kind matching an allocation kind, or -1 for a kind this build
 // does not know.
@@ -289,7 +297,14 @@ void *release(const ReleaseRequest &rq)
         ++freeFailed;
         return nullptr;
     }
+#if defined(_WIN32)
+    // HeapFree on the heap the caller named (VexalHeapFree), else on the
+    // record's own heap.
+    void *heap = rq.heap != nullptr ? rq.heap : (rec != nullptr ? rec->heap : nullptr);
+    void *result = platform::releaseBlock(releaseKind, rq.ptr, heap, rq.heapFlags);
+#else
     void *result = platform::releaseBlock(releaseKind, rq.ptr);
+#endif
     if (rec == nullptr) {
         logInfo(methodNames[releaseKind], kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, rq.ptr,
                 currentThreadId(), globalIndex.load(std::memory_order_relaxed));
@@ -310,9 +325,9 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
         std::fprintf(out, "%s%s: ", prefix, suffix);
     // The size is printed whole: the same text as "%d" below 2^31, and the
     // true size of a larger block.
-    std::fprintf(out, "%s : %d, %s, %lldB, %d, #%lld, (%p)\n", file != nullptr ? file : "", line,
-                 platform::logTypeName(type), static_cast<long long>(size), static_cast<int>(threadId),
-                 static_cast<long long>(index), address);
+    platform::print(out, "%s : %d, %s, %" VXL_I64 "dB, %d, #%" VXL_I64 "d, (%p)\n", file != nullptr ? file : "",
+                    line, platform::logTypeName(type), static_cast<long long>(size), static_cast<int>(threadId),
+                    static_cast<long long>(index), address);
 }
 
 void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
@@ -383,6 +398,7 @@ void VexalFinish(void)
     fileNames.clear();
     largeSizes.clear();
     mutGlobalData.unlock();
+    comm::closeThreadHandles();
     os.close();
 }
 

@@ -12,6 +12,10 @@ namespace {
 // thread id: 32-bit ids of two threads can coincide.
 Link *listCursor = nullptr;
 thread_local bool walking = false;
+// The cursor's record was released during the walk (the Windows lock lets
+// the walking thread call the wrappers); the cursor then stands on the link
+// before it, which may be the start anchor.
+bool cursorBetween = false;
 
 struct Filter {
     const char *file;
@@ -23,7 +27,7 @@ struct Filter {
     bool passes(const AllocationRecord &rec, std::int64_t size) const
     {
         // An upper bound of 0 (or less) switches a range filter off.
-        if (file != nullptr && file[0] != '\0' && std::strcmp(file, rec.file) != 0)
+        if (file != nullptr && file[0] != '\0' && !platform::sameFileName(file, rec.file))
             return false;
         if (lineMax > 0 && (rec.line < lineMin || rec.line > lineMax))
             return false;
@@ -31,14 +35,20 @@ struct Filter {
             return false;
         if (threadId != 0 && threadId != rec.threadId)
             return false;
-        if (indexMax != 0 && (rec.index < static_cast<std::uint64_t>(indexMin) ||
-                              rec.index > static_cast<std::uint64_t>(indexMax)))
-            return false;
-        return true;
+        return platform::indexSelected(rec.index, indexMin, indexMax);
     }
 };
 
 } // namespace
+
+void recordLeaving(Link *link)
+{
+    if (link == listCursor) {
+        listCursor = link->prev;
+        cursorBetween = true;
+    }
+}
+
 } // namespace vexal
 
 using namespace vexal;
@@ -81,11 +91,13 @@ AllocationRecord *VexalGetListEntry(int mode)
             walking = true;
         }
         listCursor = stopAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
+        cursorBetween = false;
         break;
     case 1:
         if (!walking)
             return nullptr;  // outside a walk the list may change under the cursor
         listCursor = LinkedListGetNext(listCursor);
+        cursorBetween = false;
         break;
     case 2:
         if (walking) {
@@ -94,7 +106,7 @@ AllocationRecord *VexalGetListEntry(int mode)
         }
         return nullptr;
     default:
-        if (!walking)
+        if (!walking || cursorBetween)
             return nullptr;
         break;
     }

@@ -16,6 +16,8 @@
 // patience has run out.
 #pragma once
 
+#include "AtomicWait.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -46,12 +48,12 @@ public:
                 // Handed over: it stays locked, now for the waiter that asked.
                 if (state_.compare_exchange_weak(state, (state & ~kAsked) | kGranted, std::memory_order_release,
                                                  std::memory_order_relaxed)) {
-                    state_.notify_all();  // the asker sleeps among the others
+                    wakeAll(state_);  // the asker sleeps among the others
                     return;
                 }
             } else if (state_.compare_exchange_weak(state, 0, std::memory_order_release, std::memory_order_relaxed)) {
                 if ((state & kSleepers) != 0)
-                    state_.notify_one();
+                    wakeOne(state_);
                 return;
             }
         }
@@ -114,7 +116,7 @@ private:
             if ((state & kSleepers) == 0 &&
                 !state_.compare_exchange_weak(state, state | kSleepers, std::memory_order_relaxed))
                 continue;
-            state_.wait(state | kSleepers, std::memory_order_relaxed);
+            waitWhile(state_, state | kSleepers);
             slept = true;
         }
     }
@@ -129,7 +131,7 @@ private:
                     return;
                 continue;
             }
-            state_.wait(state, std::memory_order_relaxed);
+            waitWhile(state_, state);
         }
     }
 
@@ -137,15 +139,17 @@ private:
 };
 
 // Scope guard for the common case of taking and giving back in one function.
+// A template so that it serves the Windows build's re-entrant lock as well.
+template <typename Lock = GlobalLock>
 class LockGuard {
 public:
-    explicit LockGuard(GlobalLock &lock) noexcept : lock_(lock) { lock_.lock(); }
+    explicit LockGuard(Lock &lock) noexcept : lock_(lock) { lock_.lock(); }
     ~LockGuard() { lock_.unlock(); }
     LockGuard(const LockGuard &) = delete;
     LockGuard &operator=(const LockGuard &) = delete;
 
 private:
-    GlobalLock &lock_;
+    Lock &lock_;
 };
 
 } // namespace vexal

@@ -156,11 +156,12 @@ public:
         return openings_;
     }
 
-    // After enter(): until the gate opens, or the time runs out.
-    void wait(std::uint64_t entered, std::chrono::milliseconds limit)
+    // After enter(): until the gate opens, or the time runs out. True when
+    // it opened.
+    bool wait(std::uint64_t entered, std::chrono::milliseconds limit)
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        cond_.wait_for(lock, limit, [&] { return openings_ != entered; });
+        return cond_.wait_for(lock, limit, [&] { return openings_ != entered; });
     }
 
     void leave()

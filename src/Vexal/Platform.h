@@ -1,8 +1,22 @@
 // SPDX-License-Identifier: MIT
-// The seam between the tracking core and the host: the real memory
-// functions, which release function frees which kind, the log line's type
-// names, the thread id, and the memory of the library's own tables and
-// record slabs (allocPages/freePages). One implementation per build.
+// The seam between the tracking core and the host. One implementation per
+// build; each provides, in namespace vexal::platform:
+//
+//   CoreLock                  the type of the global lock
+//   alloc*, releaseFree       the real memory functions (Windows: inside the
+//                             exception guard, and its own family besides)
+//   allocPages, freePages, kHugePage
+//                             zeroed, self-aligned memory for the library's
+//                             own tables and record slabs
+//   releaseKindOf, releaseBlock
+//                             which release function frees which kind, and
+//                             calling it
+//   kLogTypeNames, threadId   the log line's type names, the thread id
+//   sameFileName, indexSelected
+//                             VexalFreeThese's file and index filters
+//   reportResult, largerUnits what the reports return, and their units
+//   print, VXL_I64            the output's printf and its 64-bit modifier
+//   Thread                    a thread of the monitor connection
 #pragma once
 
 #if defined(_WIN32)
@@ -10,3 +24,14 @@
 #else
 #include "PlatformPosix.h"
 #endif
+
+namespace vexal::platform {
+
+// The name of a kind in a log or list line: the build's own table.
+inline const char *logTypeName(int type)
+{
+    const char *name = type >= 0 && type < 12 ? kLogTypeNames[type] : nullptr;
+    return name != nullptr ? name : "Unknown type";
+}
+
+} // namespace vexal::platform

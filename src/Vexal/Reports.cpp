@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Status and list reports on the library's output stream.
 #include "Communication.h"
+#include "Platform.h"
 #include "TransferRecord.h"
 #include "VexalInternal.h"
 
@@ -45,15 +46,13 @@ void closeReport(std::FILE *out, int width)
 // " = x kB", " = x MB", " = x GB" for each unit of which N holds at least one.
 void showLargerUnits(std::FILE *out, long long bytes)
 {
-    const float kB = static_cast<float>(bytes) / 1024.0f;
-    const float MB = kB / 1024.0f;
-    const float GB = MB / 1024.0f;
-    if (kB >= 1.0f)
-        std::fprintf(out, " = %.3f kB", static_cast<double>(kB));
-    if (MB >= 1.0f)
-        std::fprintf(out, " = %.3f MB", static_cast<double>(MB));
-    if (GB >= 1.0f)
-        std::fprintf(out, " = %.3f GB", static_cast<double>(GB));
+    const platform::Units units = platform::largerUnits(bytes);
+    if (units.kB >= 1.0)
+        platform::print(out, " = %.3f kB", units.kB);
+    if (units.MB >= 1.0)
+        platform::print(out, " = %.3f MB", units.MB);
+    if (units.GB >= 1.0)
+        platform::print(out, " = %.3f GB", units.GB);
 }
 
 const char *baseName(const char *file)
@@ -80,27 +79,27 @@ void printStatus(std::FILE *out, const char *file, int line)
         totalCalls += counts[row].calls;
         totalBytes += counts[row].stillAllocated;
         if (counts[row].calls != 0)
-            std::fprintf(out, "| %-12s | %11lli | %15lli |\n", methodNames[row],
+            platform::print(out, "| %-12s | %11" VXL_I64 "i | %15" VXL_I64 "i |\n", methodNames[row],
                          static_cast<long long>(counts[row].calls),
                          static_cast<long long>(counts[row].stillAllocated));
     }
     std::fputs(kDashLine, out);
-    std::fprintf(out, "| Summary      | %11lli | %15lli |\n", totalCalls, totalBytes);
+    platform::print(out, "| Summary      | %11" VXL_I64 "i | %15" VXL_I64 "i |\n", totalCalls, totalBytes);
     std::fputs(kDashLine, out);
     std::fputc('\n', out);
-    std::fprintf(out, "Sum of memory allocated: %15lli B", totalBytes);
+    platform::print(out, "Sum of memory allocated: %15" VXL_I64 "i B", totalBytes);
     showLargerUnits(out, totalBytes);
-    std::fprintf(out, "\n(Memory used internally by Vexal: %11lli B", static_cast<long long>(internalUse));
+    platform::print(out, "\n(Memory used internally by Vexal: %11" VXL_I64 "i B", static_cast<long long>(internalUse));
     showLargerUnits(out, internalUse);
     std::fputs(")\n", out);
     if (freeFailed != 0) {
         std::fputs("\n'free'", out);
-        std::fprintf(out, " failed %lld time(s)!\n", static_cast<long long>(freeFailed));
+        platform::print(out, " failed %" VXL_I64 "d time(s)!\n", static_cast<long long>(freeFailed));
     }
     if (addressNotStored != 0) {
         std::fputs("\n'free'", out);
-        std::fprintf(out, " was called %lld time(s) with memory not registered by Vexal!\n",
-                     static_cast<long long>(addressNotStored));
+        platform::print(out, " was called %" VXL_I64 "d time(s) with memory not registered by Vexal!\n",
+                        static_cast<long long>(addressNotStored));
     }
     closeReport(out, width);
 }
@@ -119,6 +118,21 @@ void printList(std::FILE *out, const char *file, int line)
     closeReport(out, width);
 }
 
+// Prints a report, or has the monitor fetch it when one is being served.
+// The result is that of the last wait: for the lock (always successful), or
+// for the monitor's fetch.
+VexalReportResult showReport(int message, const char *file, int line,
+                             void (*printReport)(std::FILE *, const char *, int))
+{
+    mutGlobalData.lock();
+    bool fetched = true;
+    if (comm::announceReport(message, file, line, &fetched))
+        return platform::reportResult(fetched);  // the lock was given back
+    os.write([&](std::FILE *out) { printReport(out, file != nullptr ? file : "", line); });
+    mutGlobalData.unlock();
+    return platform::reportResult(true);
+}
+
 } // namespace
 } // namespace vexal
 
@@ -128,20 +142,12 @@ extern "C" {
 
 VexalReportResult VexalShowStatus(const char *file, int line)
 {
-    mutGlobalData.lock();
-    if (comm::announceReport(MSG_SHOW_STATUS, file, line))
-        return;  // the monitor fetched it; the lock was given back
-    os.write([&](std::FILE *out) { printStatus(out, file != nullptr ? file : "", line); });
-    mutGlobalData.unlock();
+    return showReport(MSG_SHOW_STATUS, file, line, printStatus);
 }
 
 VexalReportResult VexalShowList(const char *file, int line)
 {
-    mutGlobalData.lock();
-    if (comm::announceReport(MSG_SHOW_LIST, file, line))
-        return;
-    os.write([&](std::FILE *out) { printList(out, file != nullptr ? file : "", line); });
-    mutGlobalData.unlock();
+    return showReport(MSG_SHOW_LIST, file, line, printList);
 }
 
 } // extern "C"

@@ -4,12 +4,13 @@
 // written only while mutGlobalData is held.
 #pragma once
 
-#include "GlobalLock.h"
 #include "LinkedList.h"
 #include "Output.h"
+#include "Platform.h"
 #include "Vexal.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -31,7 +32,7 @@ extern std::atomic<int> vxlOn;
 extern std::atomic<int> vxlLog;
 
 extern Output os;
-extern GlobalLock mutGlobalData;
+extern platform::CoreLock mutGlobalData;
 
 extern CountRow counts[kCountRows];
 extern std::atomic<std::uint64_t> globalIndex;  // written under the lock, read by failure lines without it
@@ -46,12 +47,38 @@ extern std::atomic<int> portNumber;  // read by the launch thread before each li
 extern std::atomic<int> clientHasEnabledGlobalMutex;
 extern std::atomic<int> goOnSending;
 
+// What a wrapper asks allocate() for.
+struct AllocationRequest {
+    int type;
+    int line;
+    const char *file;
+    std::size_t count;  // calloc element count, memalign alignment
+    std::size_t size;
+    int ignored;        // VexalRealloc's second argument; never read
+    void *oldPtr;
+    const char *source;
+#if defined(_WIN32)
+    const wchar_t *wideSource = nullptr;
+    const unsigned char *multiByteSource = nullptr;
+    unsigned allocFlags = 0;      // GlobalAlloc, LocalAlloc
+    unsigned long heapFlags = 0;  // HeapAlloc, HeapReAlloc
+    void *heap = nullptr;
+#endif
+};
+
+// Performs the platform call and records, counts and logs it.
+void *allocate(AllocationRequest &rq);
+
 struct ReleaseRequest {
     Link *link;         // the block's record, or null
     int defaultType;    // kind assumed for a pointer without record
     int line;
     const char *file;
     void *ptr;
+#if defined(_WIN32)
+    unsigned long heapFlags = 0;  // for HeapFree
+    void *heap = nullptr;         // for HeapFree; null: the record's heap
+#endif
 };
 
 // Frees one block and drops its record; counts and logs. Lock held.
@@ -59,6 +86,10 @@ void *release(const ReleaseRequest &request);
 
 // Newest record link whose block is `address`, or null. Lock held.
 Link *getLink(const void *address);
+
+// Called as a record leaves the list, so that the walk of VexalGetListEntry
+// never stands on a record that is gone. Lock held.
+void recordLeaving(Link *link);
 
 inline AllocationRecord *recordOf(Link *link)
 {

@@ -72,7 +72,7 @@ TEST_F(CommPause, MonitorVanishingWhilePausedLetsTheApplicationRunAndTheNextMoni
     client_.close();
     EXPECT_TRUE(app.finishes());
 
-    ++port_;
+    port_ = nextListenPort(port_);
     ASSERT_TRUE(client_.connect(port_));
     Status expected;
     expected.allocated(VXL_MALLOC, 8, "stuck.c");
@@ -141,7 +141,7 @@ TEST_F(CommListTransfer, MonitorResettingWhileRepliesPileUpLetsTheApplicationRun
     client_.abort();
     EXPECT_TRUE(app.finishes());
 
-    ++port_;
+    port_ = nextListenPort(port_);
     ASSERT_TRUE(client_.connect(port_));
     EXPECT_EQ(ask(2).fields, (Fields{"2", "101"}));
     ask(4);

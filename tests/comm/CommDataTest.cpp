@@ -31,10 +31,10 @@ TEST_F(CommSummary, ValuesMatchTheCountersOfKnownCalls)
     expected.allocated(VXL_REALLOC, 200, there);
     char *s = VexalStrdup("abc", here, 7);
     expected.allocated(VXL_STRDUP, 4, here);
-    void *v = VexalValloc(50, there, 8);
-    expected.allocated(VXL_VALLOC, 50, there);
-    void *m = VexalMemalign(64, 40, here, 9);
-    expected.allocated(VXL_MEMALIGN, 40, here);
+    const PlatformBlock v = platformBlockA(50, there, 8);
+    expected.allocated(v.type, 50, there);
+    const PlatformBlock m = platformBlockB(40, here, 9);
+    expected.allocated(m.type, 40, here);
     VexalFree(nullptr, here, 10);
     expected.freeFailed = 1;
     VexalFree(std::malloc(8), here, 11);
@@ -45,7 +45,7 @@ TEST_F(CommSummary, ValuesMatchTheCountersOfKnownCalls)
     struct Live { void *block; int type; long long size; const char *file; };
     for (const Live &live : {Live{a, VXL_MALLOC, 100, here}, Live{c, VXL_CALLOC, 80, there},
                              Live{d, VXL_REALLOC, 200, there}, Live{s, VXL_STRDUP, 4, here},
-                             Live{v, VXL_VALLOC, 50, there}, Live{m, VXL_MEMALIGN, 40, here}}) {
+                             Live{v.block, v.type, 50, there}, Live{m.block, m.type, 40, here}}) {
         VexalFree(live.block, here, 12);
         expected.released(live.type, live.size, live.file);
     }
@@ -63,10 +63,10 @@ TEST_F(CommList, RecordsArriveOldestFirstWithTheirExactFields)
     void *second = keep(VexalCalloc(3, 4, "b.c", 22));                // #1
     VexalFree(VexalMalloc(5, "gone.c", 33), "gone.c", 34);           // #2, gone
     char *third = keep(VexalStrdup("hello", "/abs/path/c.c", 44));   // #3
-    void *fourth = nullptr;                                           // #4, other thread
+    PlatformBlock fourth{};                                           // #4, other thread
     std::string otherThread;
     std::thread([&] {
-        fourth = keep(VexalMemalign(32, 64, "thread.c", 55));
+        fourth = keep(platformBlockB(64, "thread.c", 55));
         otherThread = threadIdText();
     }).join();
     void *fifth = keep(VexalRealloc(first, 0, 20, "list/a.c", 66));  // #5, moves to the end
@@ -74,7 +74,7 @@ TEST_F(CommList, RecordsArriveOldestFirstWithTheirExactFields)
     expected.allocated(VXL_MALLOC, 5, "gone.c");
     expected.released(VXL_MALLOC, 5, "gone.c");
     expected.allocated(VXL_STRDUP, 6, "/abs/path/c.c");
-    expected.allocated(VXL_MEMALIGN, 64, "thread.c");
+    expected.allocated(fourth.type, 64, "thread.c");
     expected.allocated(VXL_MALLOC, 10, "list/a.c");
     expected.released(VXL_MALLOC, 10, "list/a.c");
     expected.allocated(VXL_REALLOC, 20, "list/a.c");
@@ -83,7 +83,7 @@ TEST_F(CommList, RecordsArriveOldestFirstWithTheirExactFields)
     EXPECT_EQ(ask(2).fields, (Fields{"2", "4"}));
     EXPECT_EQ(ask(3).fields, recordFields(VXL_CALLOC, 12, 22, second, "b.c", 1, me));
     EXPECT_EQ(ask(3).fields, recordFields(VXL_STRDUP, 6, 44, third, "/abs/path/c.c", 3, me));
-    EXPECT_EQ(ask(3).fields, recordFields(VXL_MEMALIGN, 64, 55, fourth, "thread.c", 4, otherThread));
+    EXPECT_EQ(ask(3).fields, recordFields(fourth.type, 64, 55, fourth.block, "thread.c", 4, otherThread));
     EXPECT_EQ(ask(3).fields, recordFields(VXL_REALLOC, 20, 66, fifth, "list/a.c", 5, me));
     EXPECT_EQ(ask(4).fields, expected.fields(4));
 }
@@ -107,16 +107,16 @@ TEST_F(CommList, NextRecordPastTheEndGetsTheFillerWithTheLastRealType)
 {
     ASSERT_NO_FATAL_FAILURE(start());
     void *a = keep(VexalMalloc(8, "x.c", 1));
-    void *b = keep(VexalValloc(16, "y.c", 2));
+    const PlatformBlock b = keep(platformBlockA(16, "y.c", 2));
     const std::string me = threadIdText();
     EXPECT_EQ(ask(2).fields, (Fields{"2", "2"}));
     EXPECT_EQ(ask(3).fields, recordFields(VXL_MALLOC, 8, 1, a, "x.c", 0, me));
-    EXPECT_EQ(ask(3).fields, recordFields(VXL_VALLOC, 16, 2, b, "y.c", 1, me));
-    EXPECT_EQ(ask(3).fields, fillerFields(VXL_VALLOC));
-    EXPECT_EQ(ask(3).fields, fillerFields(VXL_VALLOC));
+    EXPECT_EQ(ask(3).fields, recordFields(b.type, 16, 2, b.block, "y.c", 1, me));
+    EXPECT_EQ(ask(3).fields, fillerFields(b.type));
+    EXPECT_EQ(ask(3).fields, fillerFields(b.type));
     ask(4);
     // The list end forgets the position, not the last type.
-    EXPECT_EQ(ask(3).fields, fillerFields(VXL_VALLOC));
+    EXPECT_EQ(ask(3).fields, fillerFields(b.type));
 }
 
 TEST_F(CommList, OverlongFileNameIsCutTo511Bytes)

@@ -4,14 +4,13 @@
 #ifndef VEXAL_COMM_TEST_SUPPORT_H
 #define VEXAL_COMM_TEST_SUPPORT_H
 
+#include "TestPlatform.h"
 #include "WireClient.h"
 
 #include <LinkedList.h>
 #include <Vexal.h>
 
 #include <gtest/gtest.h>
-
-#include <pthread.h>
 
 #include <array>
 #include <atomic>
@@ -41,14 +40,6 @@ constexpr auto kHangGuard = 30s;
 // one that came late.
 constexpr auto kReleaseBound = 1s;
 
-inline std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 inline int occurrences(const std::string &text, const std::string &part)
 {
     int count = 0;
@@ -58,10 +49,49 @@ inline int occurrences(const std::string &text, const std::string &part)
 }
 
 // The id the library records for the calling thread, as the wire carries it.
-inline std::string threadIdText()
+inline std::string threadIdText() { return std::to_string(static_cast<int>(vxltest::currentThreadId())); }
+
+// The port of the library's next listen: the next one on POSIX, where no
+// address reuse is asked for; the same one on Windows.
+inline int nextListenPort(int port) { return vxltest::kWindows ? port : port + 1; }
+
+// A block of a kind that only this build offers (valloc and memalign on
+// POSIX, GlobalAlloc and HeapAlloc on Windows), for the rows and records of
+// one platform only.
+struct PlatformBlock {
+    void *block;
+    int type;
+};
+
+inline PlatformBlock platformBlockA(size_t size, const char *file, int line)
 {
-    const auto id = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(reinterpret_cast<void *>(pthread_self())));
-    return std::to_string(static_cast<int>(id));
+#if defined(_WIN32)
+    return {VexalGlobalAlloc(0, size, file, line), VXL_GLOBALALLOC};
+#else
+    return {VexalValloc(size, file, line), VXL_VALLOC};
+#endif
+}
+
+inline PlatformBlock platformBlockB(size_t size, const char *file, int line)
+{
+#if defined(_WIN32)
+    return {VexalHeapAlloc(GetProcessHeap(), 0, size, file, line), VXL_HEAPALLOC};
+#else
+    return {VexalMemalign(64, size, file, line), VXL_MEMALIGN};
+#endif
+}
+
+// Frees such a block without the library, by its own release function.
+inline void releasePlatformBlock(const PlatformBlock &b)
+{
+#if defined(_WIN32)
+    if (b.type == VXL_GLOBALALLOC)
+        GlobalFree(b.block);
+    else
+        HeapFree(GetProcessHeap(), 0, b.block);
+#else
+    std::free(b.block);
+#endif
 }
 
 inline std::string addressText(const void *p)
@@ -173,7 +203,7 @@ protected:
     void SetUp() override
     {
         port_ = vxlwire::basePort();
-        path_ = ::testing::TempDir() + "vexal_comm_" + std::to_string(getpid()) + ".log";
+        path_ = ::testing::TempDir() + "vexal_comm_" + std::to_string(vxltest::processId()) + ".log";
     }
 
     void TearDown() override
@@ -187,6 +217,8 @@ protected:
             VexalFinish();
         for (void *block : blocks_)
             std::free(block);
+        for (const PlatformBlock &b : platformBlocks_)
+            releasePlatformBlock(b);
         std::remove(path_.c_str());
     }
 
@@ -206,7 +238,7 @@ protected:
     {
         VexalFinish();
         active_ = false;
-        return readFile(path_);
+        return vxltest::readFile(path_);
     }
 
     // Sends one command and returns its reply, which must carry its number.
@@ -224,7 +256,7 @@ protected:
     {
         EXPECT_EQ(ask(0).fields, std::vector<std::string>{"0"});
         EXPECT_TRUE(client_.waitForClose());
-        ++port_;
+        port_ = nextListenPort(port_);
         ASSERT_TRUE(client_.connect(port_)) << "no listener on port " << port_;
     }
 
@@ -235,11 +267,18 @@ protected:
         return block;
     }
 
+    PlatformBlock keep(const PlatformBlock &b)
+    {
+        platformBlocks_.push_back(b);
+        return b;
+    }
+
     int port_ = 0;
     std::string path_;
     bool active_ = false;
     vxlwire::WireClient client_;
     std::vector<void *> blocks_;
+    std::vector<PlatformBlock> platformBlocks_;
 };
 
 } // namespace vxlcomm

@@ -1,19 +1,14 @@
 // SPDX-License-Identifier: MIT
-// A minimal monitor for tests and benchmarks: raw POSIX sockets on loopback,
+// A minimal monitor for tests and benchmarks: raw sockets on loopback,
 // speaking only the wire format (text fields each followed by 0x01, a message
 // ends with 0x00). It does not use the socket module, which is the one
 // endpoint of the process and belongs to the library under test.
 #ifndef VEXAL_WIRE_CLIENT_H
 #define VEXAL_WIRE_CLIENT_H
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
+#include "RawSocket.h"
+#include "TestPlatform.h"
 
-#include <cerrno>
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -26,7 +21,7 @@ namespace vxlwire {
 // parallel test processes and the clients' own local ports do not collide.
 // Each process may use a few consecutive ports, as the library moves to the
 // next one for every new listen.
-inline int basePort() { return 20000 + static_cast<int>((getpid() * 7) % 12000); }
+inline int basePort() { return 20000 + static_cast<int>((vxltest::processId() * 7) % 12000); }
 
 inline std::string command(int number) { return std::to_string(number) + '\x01' + '\0'; }
 
@@ -49,27 +44,15 @@ public:
     WireClient &operator=(const WireClient &) = delete;
     ~WireClient() { close(); }
 
-    // One connect attempt; 0 on success, otherwise the errno (ECONNREFUSED
-    // when nobody listens on the port).
+    // One connect attempt; 0 on success, otherwise the socket error
+    // (vxlsock::kRefused when nobody listens on the port).
     int connectOnce(int port)
     {
         close();
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd_ < 0)
-            return errno;
-        if (receiveBuffer_ > 0)  // before connecting: it sets the window offered
-            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer_, sizeof receiveBuffer_);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-            const int error = errno;
-            close();
-            return error;
-        }
-        const int one = 1;
-        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        fd_ = vxlsock::connectLoopback(port, receiveBuffer_);
+        if (fd_ == vxlsock::kNone)
+            return vxlsock::lastError();
+        vxlsock::setNoDelay(fd_);
         setReceiveTimeout(receiveTimeout_);
         return 0;
     }
@@ -82,7 +65,7 @@ public:
             const int error = connectOnce(port);
             if (error == 0)
                 return true;
-            if (error != ECONNREFUSED || std::chrono::steady_clock::now() >= deadline)
+            if (error != vxlsock::kRefused || std::chrono::steady_clock::now() >= deadline)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -92,26 +75,22 @@ public:
     void setReceiveTimeout(std::chrono::milliseconds limit)
     {
         receiveTimeout_ = limit;
-        if (fd_ < 0)
-            return;
-        timeval tv{};
-        tv.tv_sec = static_cast<time_t>(limit.count() / 1000);
-        tv.tv_usec = static_cast<suseconds_t>((limit.count() % 1000) * 1000);
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        if (fd_ != vxlsock::kNone)
+            vxlsock::setReceiveTimeout(fd_, limit);
     }
 
     // A small buffer makes a client that does not read stall the library's
     // writes soon. Applies from the next connect.
     void setReceiveBuffer(int bytes) { receiveBuffer_ = bytes; }
 
-    bool connected() const { return fd_ >= 0; }
+    bool connected() const { return fd_ != vxlsock::kNone; }
 
     // Writes all bytes with as few sends as the kernel allows.
     bool send(std::string_view bytes)
     {
         while (!bytes.empty()) {
-            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR)
+            const long n = vxlsock::sendSome(fd_, bytes.data(), bytes.size());
+            if (n < 0 && vxlsock::interrupted())
                 continue;
             if (n <= 0)
                 return false;
@@ -137,16 +116,16 @@ public:
             }
             scanned_ = pending_.size();
             char chunk[4096];
-            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            const long n = vxlsock::receiveSome(fd_, chunk, sizeof chunk);
             if (n > 0) {
                 pending_.append(chunk, static_cast<size_t>(n));
                 continue;
             }
-            if (n < 0 && errno == EINTR)
+            if (n < 0 && vxlsock::interrupted())
                 continue;
-            if (n == 0 || errno == ECONNRESET)
+            if (n == 0 || vxlsock::lastError() == vxlsock::kReset)
                 message.status = Message::Closed;
-            else if (errno == EAGAIN || errno == EWOULDBLOCK)
+            else if (vxlsock::timedOut())
                 message.status = Message::Timeout;
             else
                 message.status = Message::Error;
@@ -170,26 +149,25 @@ public:
     // another thread is blocked in returns.
     void interrupt()
     {
-        if (fd_ >= 0)
-            ::shutdown(fd_, SHUT_RDWR);
+        if (fd_ != vxlsock::kNone)
+            vxlsock::shutdownBoth(fd_);
     }
 
     // Drops the connection with a reset instead of an orderly close, as a
     // monitor that crashes or loses its network does.
     void abort()
     {
-        if (fd_ >= 0) {
-            const linger hard{1, 0};
-            ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        }
+        if (fd_ != vxlsock::kNone)
+            vxlsock::abortiveClose(fd_);
+        fd_ = vxlsock::kNone;
         close();
     }
 
     void close()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
+        if (fd_ != vxlsock::kNone)
+            vxlsock::closeSocket(fd_);
+        fd_ = vxlsock::kNone;
         pending_.clear();
         scanned_ = 0;
     }
@@ -208,7 +186,7 @@ private:
         }
     }
 
-    int fd_ = -1;
+    vxlsock::Socket fd_ = vxlsock::kNone;
     std::string pending_;
     size_t scanned_ = 0;  // bytes of pending_ already searched for the end byte
     std::chrono::milliseconds receiveTimeout_{15000};

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The library's own bookkeeping allocations failing one at a time. This
-// program is linked with malloc, calloc and mmap wrapped, so that any single
-// call the library makes can be made to fail. Whatever fails, nothing may crash,
+// program is linked with malloc, calloc and the page mapping (mmap, or
+// VirtualAlloc on Windows) wrapped, so that any single call the library makes
+// can be made to fail. Whatever fails, nothing may crash,
 // the application's blocks stay usable and freeable, and the records, the
 // counters and the internal use must agree with each other.
 #include "VexalTestSupport.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <map>
 #include <regex>
@@ -15,7 +20,13 @@ using namespace vxltest;
 
 extern "C" void *__real_malloc(size_t size);
 extern "C" void *__real_calloc(size_t count, size_t size);
+#if defined(_WIN32)
+// VirtualAlloc is called through its import pointer; the wrap replaces that.
+using VirtualAllocFunction = LPVOID(WINAPI *)(LPVOID, SIZE_T, DWORD, DWORD);
+extern "C" VirtualAllocFunction __real___imp_VirtualAlloc;
+#else
 extern "C" void *__real_mmap(void *address, size_t length, int protection, int flags, int fd, off_t offset);
+#endif
 
 namespace {
 
@@ -54,10 +65,21 @@ extern "C" void *__wrap_malloc(size_t size) { return failThisCall() ? nullptr : 
 extern "C" void *__wrap_calloc(size_t count, size_t size) {
     return failThisCall() ? nullptr : __real_calloc(count, size);
 }
-// The record pool maps its slabs.
+// The record pool maps its slabs, the address index its tables.
+#if defined(_WIN32)
+namespace {
+LPVOID WINAPI failingVirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protection) {
+    return failThisCall() ? nullptr : __real___imp_VirtualAlloc(address, size, type, protection);
+}
+}  // namespace
+extern "C" {
+VirtualAllocFunction __wrap___imp_VirtualAlloc = failingVirtualAlloc;
+}
+#else
 extern "C" void *__wrap_mmap(void *address, size_t length, int protection, int flags, int fd, off_t offset) {
     return failThisCall() ? MAP_FAILED : __real_mmap(address, length, protection, flags, fd, offset);
 }
+#endif
 
 namespace {
 

@@ -257,7 +257,7 @@ TEST_F(Concurrency, LoggedCallsReportsAndWalksRunSideBySide) {
                 }
             }
             freedAtEnd[static_cast<size_t>(n)] =
-                VexalFreeThese(nullptr, 0, 0, 0, 0, static_cast<unsigned>(pthread_self()), 0, 0);
+                VexalFreeThese(nullptr, 0, 0, 0, 0, currentThreadId(), 0, 0);
             --running;
         });
     }
@@ -293,7 +293,7 @@ TEST_F(Concurrency, LoggedCallsReportsAndWalksRunSideBySide) {
     const std::set<uint32_t> threadIds(ids.begin(), ids.end());
     const std::regex callLine(
         "(malloc|realloc|free): stress/t([0-3])\\.c : [0-9]+, (malloc|realloc), [0-9]+B, (-?[0-9]+), "
-        "#[0-9]+, \\(0x[0-9a-f]+\\)");
+        "#[0-9]+, \\([0-9A-Fa-fx]+\\)");
     std::istringstream lines(text);
     std::string line;
     int calls = 0;

@@ -2,7 +2,9 @@
 // Selective freeing with VexalFreeThese/VexalFreeAll, and the record queries.
 #include "VexalTestSupport.h"
 
+#if !defined(_WIN32)
 #include <sys/mman.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -142,24 +144,30 @@ TEST_F(Freeing, FiltersThatMatchNothingFreeNothing) {
     expectFreed({}, nullptr, 0, 0, 80, 20, 0, 0, 0);
     expectFreed({}, nullptr, 200, 300, 0, 0, 0, 0, 0);
     expectFreed({}, nullptr, 0, 0, 0, 0, currentThreadId() + 1, 0, 0);
+#if !defined(_WIN32)  // Windows compares signed
     // Index bounds compare unsigned: a "negative" minimum is above every index.
     expectFreed({}, nullptr, 0, 0, 0, 0, 0, -1, 5);
+#endif
     EXPECT_TRUE(liveIndexes().empty());
     EXPECT_EQ(VexalFreeAll(), 0);
     EXPECT_EQ(VexalFreeThese(nullptr, 0, 0, 0, 0, 0, 0, 0), 0);
 }
 
+#if !defined(_WIN32)  // Windows: signed bounds, a negative maximum selects all
 TEST_F(Freeing, AllOnesIndexMaximumIsTheLargestIndex) {
     start(1, 0);
     expectFreed({7, 8, 9}, nullptr, 0, 0, 0, 0, 0, 7, -1);
 }
+#endif
 
-TEST_F(Freeing, FileFilterComparesTheWholeNameCaseSensitively) {
+TEST_F(Freeing, FileFilterComparesTheWholeName) {
     start(1, 0);
     expectFreed({0, 2, 4, 6, 8}, "src/a.c", 0, 0, 0, 0, 0, 0, 0);
     expectFreed({1, 3, 5, 7, 9}, "src/b.c", 0, 0, 0, 0, 0, 0, 0);
+#if !defined(_WIN32)  // Windows ignores the letter case
     expectFreed({}, "src/A.c", 0, 0, 0, 0, 0, 0, 0);
     expectFreed({}, "SRC/a.c", 0, 0, 0, 0, 0, 0, 0);
+#endif
     expectFreed({}, "a.c", 0, 0, 0, 0, 0, 0, 0);
     expectFreed({}, "src/a.c ", 0, 0, 0, 0, 0, 0, 0);
     expectFreed({}, "src/a", 0, 0, 0, 0, 0, 0, 0);
@@ -183,7 +191,7 @@ TEST_F(Freeing, ThreadFilterSelectsTheAllocatingThread) {
     EXPECT_EQ(r->address, mine);
     EXPECT_EQ(VexalGetListEntry(1), nullptr);
     VexalGetListEntry(2);
-    EXPECT_EQ(VexalFreeThese(nullptr, 0, 0, 0, 0, static_cast<unsigned>(pthread_self()), 0, 0), 11);
+    EXPECT_EQ(VexalFreeThese(nullptr, 0, 0, 0, 0, currentThreadId(), 0, 0), 11);
     EXPECT_TRUE(liveIndexes().empty());
 }
 
@@ -337,6 +345,7 @@ TEST_F(Freeing, FinishThenInitStartsAFreshSession) {
     EXPECT_EQ(finish(), statusReport("r.c", 2, Status{}));
 }
 
+#if !defined(_WIN32)  // thread ids are 32-bit on Windows, and unique
 // Two threads whose stacks lie exactly 4 GiB apart have thread handles that
 // differ only above the low 32 bits, so they share a 32-bit thread id.
 class TwinThreads {
@@ -436,5 +445,6 @@ TEST_F(Freeing, ListWalkHoldsOffAThreadWithTheSameShortThreadId) {
     // The lock is free again.
     EXPECT_EQ(VexalFreeAll(), 550);
 }
+#endif
 
 }  // namespace

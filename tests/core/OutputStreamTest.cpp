@@ -3,6 +3,7 @@
 #include "VexalTestSupport.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 using namespace vxltest;
 
@@ -14,7 +15,7 @@ public:
     StdoutCapture() {
         static std::atomic<int> serial{0};
         path_ = ::testing::TempDir() +
-                format("vexal_stdout_%d_%d.txt", static_cast<int>(getpid()), serial.fetch_add(1));
+                format("vexal_stdout_%d_%d.txt", processId(), serial.fetch_add(1));
         std::fflush(stdout);
         saved_ = dup(STDOUT_FILENO);
         const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

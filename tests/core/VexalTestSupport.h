@@ -5,13 +5,12 @@
 #ifndef VEXAL_TEST_SUPPORT_H
 #define VEXAL_TEST_SUPPORT_H
 
+#include "TestPlatform.h"
+
 #include <LinkedList.h>
 #include <Vexal.h>
 
 #include <gtest/gtest.h>
-
-#include <pthread.h>
-#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -37,19 +36,6 @@ inline std::string format(const char *fmt, ...) {
     return std::string(buffer, n < 0 ? 0 : static_cast<size_t>(n));
 }
 
-inline std::string pointerText(const void *p) { return format("%p", p); }
-
-// The id the library records for the calling thread.
-inline uint32_t currentThreadId() {
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(reinterpret_cast<void *>(pthread_self())));
-}
-
-inline std::string readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 inline std::string repeat(char c, int n) { return std::string(static_cast<size_t>(n), c); }
 
@@ -64,15 +50,14 @@ inline const char *methodName(int type) {
 
 // Names of the kind field inside a log or list line.
 inline const char *kindName(int type) {
-    switch (type) {
-    case VXL_MALLOC: return "malloc";
-    case VXL_CALLOC: return "calloc";
-    case VXL_REALLOC: return "realloc";
-    case VXL_STRDUP: return "strdup";
-    case VXL_VALLOC: return "valloc";
-    case VXL_MEMALIGN: return "memalign";
-    default: return "Unknown type";
-    }
+    static const char *const posix[] = {"malloc", "calloc", "realloc", "strdup", nullptr, nullptr,
+                                        nullptr,  nullptr,  nullptr,   nullptr,  "valloc", "memalign"};
+    static const char *const windows[] = {"malloc",      "calloc",     "realloc",   "strdup",
+                                          "wcsdup",      "mbsdup",     "GlobalAlloc", "LocalAlloc",
+                                          "HeapAlloc",   "HeapRealloc", nullptr,     nullptr};
+    const char *const *names = kWindows ? windows : posix;
+    const char *name = type >= 0 && type < 12 ? names[type] : nullptr;
+    return name != nullptr ? name : "Unknown type";
 }
 
 // One log line; an empty head gives a list line.
@@ -83,9 +68,9 @@ inline std::string logLine(const std::string &head, const char *file, int line, 
     if (!head.empty()) {
         text = head + ": ";
     }
-    return text + format("%s : %d, %s, %lldB, %d, #%lld, (%p)\n", file, line, kindName(type),
-                         size, static_cast<int>(threadId),
-                         static_cast<long long>(index), address);
+    return text + format("%s : %d, %s, %lldB, %d, #%lld, (", file, line, kindName(type), size,
+                         static_cast<int>(threadId), static_cast<long long>(index)) +
+           pointerText(address) + ")\n";
 }
 
 // Per-call lines for the common cases.
@@ -129,14 +114,24 @@ inline std::string reportTail(const char *file, int line) {
     return repeat('^', headWidth(file, line)) + "\n\n";
 }
 
+// POSIX: single-precision throughout. Windows: kB in double precision, MB
+// and GB each from the previous quotient rounded to single precision.
 inline std::string units(long long bytes) {
-    const float kb = static_cast<float>(bytes) / 1024.0f;
-    const float mb = kb / 1024.0f;
-    const float gb = mb / 1024.0f;
+    double kb, mb, gb;
+    if (kWindows) {
+        kb = static_cast<double>(bytes) / 1024.0;
+        mb = static_cast<double>(static_cast<float>(kb)) / 1024.0;
+        gb = static_cast<double>(static_cast<float>(mb)) / 1024.0;
+    } else {
+        const float k = static_cast<float>(bytes) / 1024.0f;
+        kb = k;
+        mb = k / 1024.0f;
+        gb = static_cast<float>(mb) / 1024.0f;
+    }
     std::string text;
-    if (kb >= 1.0f) text += format(" = %.3f kB", static_cast<double>(kb));
-    if (mb >= 1.0f) text += format(" = %.3f MB", static_cast<double>(mb));
-    if (gb >= 1.0f) text += format(" = %.3f GB", static_cast<double>(gb));
+    if (kb >= 1.0) text += format(" = %.3f kB", kb);
+    if (mb >= 1.0) text += format(" = %.3f MB", mb);
+    if (gb >= 1.0) text += format(" = %.3f GB", gb);
     return text;
 }
 
@@ -209,8 +204,7 @@ class VexalSession : public ::testing::Test {
 protected:
     void SetUp() override {
         static std::atomic<int> serial{0};
-        path_ = ::testing::TempDir() + format("vexal_core_%d_%d.log", static_cast<int>(getpid()),
-                                              serial.fetch_add(1));
+        path_ = ::testing::TempDir() + format("vexal_core_%d_%d.log", processId(), serial.fetch_add(1));
     }
 
     void TearDown() override {

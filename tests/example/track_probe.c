@@ -19,8 +19,10 @@ void probe_allocate_all(struct probe_calls *c)
     void *small = malloc(5);
     c->block[PROBE_REALLOC] = realloc(small, 40); c->line[PROBE_REALLOC] = __LINE__;
     c->block[PROBE_STRDUP] = strdup("probe"); c->line[PROBE_STRDUP] = __LINE__;
+#if !defined(_WIN32)
     c->block[PROBE_VALLOC] = valloc(100); c->line[PROBE_VALLOC] = __LINE__;
     c->block[PROBE_MEMALIGN] = memalign(64, 128); c->line[PROBE_MEMALIGN] = __LINE__;
+#endif
 }
 
 int probe_free(void *block)

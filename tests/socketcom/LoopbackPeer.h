@@ -2,75 +2,64 @@
 // Raw-socket peers on 127.0.0.1 for driving the process's one endpoint.
 #pragma once
 
+#include "RawSocket.h"
 #include "SocketCom.h"
+#include "TestPlatform.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
+#include <algorithm>
 #include <string>
 #include <string_view>
+
+#if !defined(_WIN32)
+#include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <unistd.h>
+#endif
 
 namespace socketcom_test {
+
+using vxlsock::Socket;
 
 // Each test process takes ports from its own range, derived from its id, so
 // that tests run in parallel rarely meet; a taken port is skipped.
 inline int nextPort()
 {
-    static int next = 20000 + static_cast<int>(::getpid() % 1500) * 20;
+    static int next = 20000 + (vxltest::processId() % 1500) * 20;
     return next++;
 }
 
 struct Fd {
-    int fd = -1;
+    Socket fd = vxlsock::kNone;
     Fd() = default;
-    explicit Fd(int handle) : fd(handle) {}
+    explicit Fd(Socket handle) : fd(handle) {}
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     ~Fd() { reset(); }
+    bool valid() const { return fd != vxlsock::kNone; }
     void reset()
     {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
+        if (fd != vxlsock::kNone)
+            vxlsock::closeSocket(fd);
+        fd = vxlsock::kNone;
     }
 };
 
-inline sockaddr_in loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<unsigned short>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 // A socket bound to a free loopback port; listening unless told otherwise.
-inline int rawBind(int &port, bool listening = true)
+inline Socket rawBind(int &port, bool listening = true)
 {
     for (int attempt = 0; attempt < 200; ++attempt) {
         port = nextPort();
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const sockaddr_in address = loopback(port);
-        if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
-            (!listening || ::listen(fd, 5) == 0))
+        const Socket fd = vxlsock::bindLoopback(port, listening);
+        if (fd != vxlsock::kNone)
             return fd;
-        ::close(fd);
     }
-    return -1;
+    return vxlsock::kNone;
 }
 
-inline int rawConnect(int port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = loopback(port);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
+inline Socket rawConnect(int port) { return vxlsock::connectLoopback(port); }
+
+inline Socket rawAccept(Socket listener) { return ::accept(listener, nullptr, nullptr); }
+
+using vxlsock::shutdownBoth;
 
 // Sets the module up as a server on a free port (plus `shift`, which only
 // changes bits above the low 16) and returns the port, or -1.
@@ -88,10 +77,10 @@ inline int moduleServer(int shift = 0)
     return -1;
 }
 
-inline bool sendAll(int fd, std::string_view bytes)
+inline bool sendAll(Socket fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const long sent = vxlsock::sendSome(fd, bytes.data(), bytes.size());
         if (sent <= 0)
             return false;
         bytes.remove_prefix(static_cast<std::size_t>(sent));
@@ -100,12 +89,12 @@ inline bool sendAll(int fd, std::string_view bytes)
 }
 
 // Up to `count` bytes, fewer if the peer closes first.
-inline std::string receiveBytes(int fd, std::size_t count)
+inline std::string receiveBytes(Socket fd, std::size_t count)
 {
     std::string bytes;
     char chunk[4096];
     while (bytes.size() < count) {
-        const ssize_t got = ::recv(fd, chunk, std::min(sizeof chunk, count - bytes.size()), 0);
+        const long got = vxlsock::receiveSome(fd, chunk, std::min(sizeof chunk, count - bytes.size()));
         if (got <= 0)
             break;
         bytes.append(chunk, static_cast<std::size_t>(got));
@@ -113,9 +102,10 @@ inline std::string receiveBytes(int fd, std::size_t count)
     return bytes;
 }
 
+#if !defined(_WIN32)
 // The module's own connected socket: the one open descriptor whose far end is
 // (farPort set) or whose near end is (nearPort set) the given loopback port,
-// and which is not `exclude`.
+// and which is not `exclude`. Descriptors are small numbers on POSIX only.
 inline int findModuleSocket(int nearPort, int farPort, int exclude)
 {
     for (int fd = 0; fd < 1024; ++fd) {
@@ -136,6 +126,7 @@ inline bool noDelayIsSet(int fd)
     socklen_t length = sizeof on;
     return ::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &length) == 0 && on != 0;
 }
+#endif
 
 // The bytes of a literal, embedded zeros included.
 template <std::size_t N>

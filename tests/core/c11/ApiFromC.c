@@ -7,23 +7,14 @@
 
 #include <Vexal.h>
 
+#include "Check.h"
+
 #include <pthread.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
-
-static int failures = 0;
-
-#define CHECK(cond)                                                          \
-    do {                                                                     \
-        if (!(cond)) {                                                       \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, \
-                    #cond);                                                  \
-            ++failures;                                                      \
-        }                                                                    \
-    } while (0)
 
 static char *readAll(const char *path) {
     FILE *f = fopen(path, "rb");
