@@ -28,8 +28,9 @@ constexpr int kZoomAnimationMs = 400;
 // A series never holds more points than this: past it, every second point
 // goes. The chart rebuilds a series' whole line for each point added, so a
 // bounded series keeps the cost of one summary the same however long the
-// connection runs; the history itself keeps every summary.
-constexpr qsizetype kPlottedPointsLimit = 512;
+// connection runs; the history itself keeps every summary. The plot is
+// about 150 pixels wide: more points would not show, but would still cost.
+constexpr qsizetype kPlottedPointsLimit = 128;
 
 // The axes grow in steps of 1, 2 or 5 times a power of ten, so that they
 // change, and every line is laid out again, only now and then.
