@@ -54,8 +54,14 @@ inline Handle createStreamSocket()
     return handle;
 }
 
+// Only servers bind. A connection the server closed first lingers on its port
+// for a minute (TIME_WAIT); without SO_REUSEADDR an application restarted on
+// that port could not listen until then. A port someone listens on stays
+// refused all the same.
 inline bool bindTo(Handle handle, const Address &address)
 {
+    const int on = 1;
+    ::setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     return ::bind(handle, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
 }
 

@@ -161,6 +161,21 @@ TEST(EndpointSetup, ServerAcceptsTheNextClientAfterCloseAndNewSetup)
     }
 }
 
+TEST(EndpointSetup, PortOfAConnectionTheServerClosedFirstCanBeListenedOnAgainAtOnce)
+{
+    const int port = moduleServer();
+    ASSERT_GT(port, 0);
+    {
+        Fd client(rawConnect(port));
+        ASSERT_TRUE(client.valid());
+        ASSERT_EQ(receiveConnectAttemptFromClient(), SOCKETCOM_OK);
+        EXPECT_EQ(closeSocket(), SOCKETCOM_OK);  // first: the lingering end is the server's
+        EXPECT_EQ(receiveBytes(client.fd, 1), "");
+    }
+    EXPECT_EQ(setupSocket(1024, 1024, port, nullptr), SOCKETCOM_OK);
+    EXPECT_EQ(closeSocket(), SOCKETCOM_OK);
+}
+
 #if !defined(_WIN32)  // finds the module's socket among the descriptors
 TEST_F(ServerEndpoint, AcceptedSocketSendsSmallSegmentsAtOnce)
 {
