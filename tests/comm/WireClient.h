@@ -8,6 +8,7 @@
 
 #include "RawSocket.h"
 #include "TestPlatform.h"
+#include "TestPorts.h"
 
 #include <chrono>
 #include <string>
@@ -17,11 +18,9 @@
 
 namespace vxlwire {
 
-// Ports derived from the process id, below the ephemeral range, so that
-// parallel test processes and the clients' own local ports do not collide.
-// Each process may use a few consecutive ports, as the library moves to the
-// next one for every new listen.
-inline int basePort() { return 20000 + static_cast<int>((vxltest::processId() * 7) % 12000); }
+// The first of this process's own ports (see TestPorts.h); the library moves
+// to the next one for every new listen.
+inline int basePort() { return vxltest::testPort(0, 8); }
 
 inline std::string command(int number) { return std::to_string(number) + '\x01' + '\0'; }
 

@@ -426,7 +426,7 @@ TEST_F(Example, CommandLine)
 TEST_F(Example, MonitorPausesTheRunningProgramAndItsVanishingLetsItGo)
 {
     using namespace std::chrono_literals;
-    const int port = vxlwire::basePort() + 50;
+    const int port = vxlwire::basePort();
     const std::string outPath = tempPath("served.txt");
     const std::string errPath = tempPath("served_stderr");
     vxltest::ChildProcess example;

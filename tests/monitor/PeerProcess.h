@@ -5,6 +5,7 @@
 #pragma once
 
 #include <Connection.h>
+#include <TestPorts.h>
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -19,13 +20,13 @@
 
 namespace vexal::monitor::test {
 
-// Ports derived from the process id, so that parallel test processes do not
-// meet; each peer gets a few, as the library moves to the next port for
-// every new connection.
+// Each peer gets a few of this process's ports, as the library moves to the
+// next port for every new connection.
 inline int peerPort(int peerNumber)
 {
     constexpr int kPortsPerPeer = 4;
-    return 20000 + static_cast<int>((getpid() * 7) % 12000) + peerNumber * kPortsPerPeer;
+    constexpr int kPorts = 64;  // sixteen peers
+    return vxltest::testPort(peerNumber * kPortsPerPeer, kPorts);
 }
 
 // The library listens a moment after it starts.

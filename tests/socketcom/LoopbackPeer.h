@@ -5,6 +5,7 @@
 #include "RawSocket.h"
 #include "SocketCom.h"
 #include "TestPlatform.h"
+#include "TestPorts.h"
 
 #include <algorithm>
 #include <string>
@@ -19,12 +20,11 @@ namespace socketcom_test {
 
 using vxlsock::Socket;
 
-// Each test process takes ports from its own range, derived from its id, so
-// that tests run in parallel rarely meet; a taken port is skipped.
+// Ports from this process's own block; a taken port is skipped.
 inline int nextPort()
 {
-    static int next = 20000 + (vxltest::processId() % 1500) * 20;
-    return next++;
+    static int next = 0;
+    return vxltest::testPort(next++, 32);
 }
 
 struct Fd {
