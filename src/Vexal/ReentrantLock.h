@@ -49,12 +49,15 @@ public:
         std::uint64_t word = word_.load(std::memory_order_relaxed);
         for (;;) {
             const std::uint64_t depth = word & kDepthMask;
+            // Release and acquire: whoever gives back the last level, perhaps
+            // not the owner, must pass on everything done under every level.
             if (depth > 1) {
-                if (word_.compare_exchange_weak(word, word - 1, std::memory_order_relaxed))
+                if (word_.compare_exchange_weak(word, word - 1, std::memory_order_acq_rel,
+                                                std::memory_order_relaxed))
                     return;
                 continue;
             }
-            if (word_.compare_exchange_weak(word, 0, std::memory_order_relaxed)) {
+            if (word_.compare_exchange_weak(word, 0, std::memory_order_acq_rel, std::memory_order_relaxed)) {
                 inner_.unlock();
                 return;
             }
@@ -87,7 +90,7 @@ private:
         const std::uint32_t me = self();
         std::uint64_t word = word_.load(std::memory_order_relaxed);
         while ((word >> 32) == me) {
-            if (word_.compare_exchange_weak(word, word + 1, std::memory_order_relaxed))
+            if (word_.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_relaxed))
                 return true;
         }
         return false;
