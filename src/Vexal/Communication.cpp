@@ -229,8 +229,8 @@ TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
     return message;
 }
 
-// Serves one command.
-Served serve(int command, Link *&cursor, int &lastRecordType)
+// Serves one command other than a 3: the receiver answers those in batches.
+Served serve(int command, Link *&cursor)
 {
     State &st = state();
     switch (command) {
@@ -262,8 +262,6 @@ Served serve(int command, Link *&cursor, int &lastRecordType)
         cursor = startAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
         return sent(st.outbox.deliver(message));
     }
-    case MSG_LIST_NEXT:
-        return sent(st.outbox.deliver(nextRecord(cursor, lastRecordType)));
     case MSG_LIST_END: {
         if (!holding())
             takeHold();  // the counters are read under the lock in any case
@@ -336,15 +334,13 @@ int receiver()
             st.replies[pending++] = nextRecord(cursor, lastRecordType);
             if (pending < kBatchMax && socketDataWaiting() != 0)
                 continue;
+        }
+        if (pending > 0) {  // before anything else is answered
             served = sent(st.outbox.deliver(st.replies, pending));
             pending = 0;
-        } else {
-            if (pending > 0)
-                served = sent(st.outbox.deliver(st.replies, pending));
-            pending = 0;
-            if (served == Served::Continue)
-                served = serve(command, cursor, lastRecordType);
         }
+        if (command != MSG_LIST_NEXT && served == Served::Continue)
+            served = serve(command, cursor);
         if (served != Served::Continue) {
             // The commands the monitor queued behind are dropped unread.
             farewell = served == Served::Disconnect;
