@@ -3,6 +3,8 @@
 
 #include "ExitStatus.h"
 
+#include <ProjectVersion.h>
+
 #include <QCommandLineParser>
 
 #include <cmath>
@@ -323,7 +325,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         if (all.helpAsked())
             return {std::nullopt, all->helpText() + commandList(), kDone};
         if (all->isSet(version))
-            return {std::nullopt, QStringLiteral("vxl %1\n").arg(QStringLiteral(VEXAL_VERSION)), kDone};
+            return {std::nullopt, QStringLiteral("vxl %1\n").arg(QStringLiteral(VEXAL_VERSION_TEXT)), kDone};
         return {std::nullopt, usageError(QStringLiteral("no command given; see vxl --help")), kBadUsage};
     }
 

@@ -387,14 +387,6 @@ void VexalSet(int on, int log)
     vxlLog.store(log, std::memory_order_relaxed);
 }
 
-void VexalVersion(int *a, int *b)
-{
-    if (a != nullptr)
-        *a = 1;
-    if (b != nullptr)
-        *b = 1;
-}
-
 void *VexalMalloc(size_t size, const char *file, int line)
 {
     AllocationRequest rq{VXL_MALLOC, line, file, 0, size, 0, nullptr, nullptr};
