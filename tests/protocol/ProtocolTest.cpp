@@ -101,28 +101,25 @@ struct Case {
     std::string arrives;  // the file name as the monitor gets it
 };
 
+// The status values of withStatus; every other field at one end of its width
+// or the other.
+TransferRecord withExtremes(bool lowFirst)
+{
+    TransferRecord r = withStatus(untouched());
+    r.listLength = r.recordType = r.threadId = lowFirst ? kMin32 : kMax32;
+    r.line = lowFirst ? kMax32 : kMin32;
+    r.recordSize = r.recordIndex = lowFirst ? kMax64 : kMin64;
+    r.address = lowFirst ? kMin64 : kMax64;
+    return r;
+}
+
 std::vector<Case> everyMessage()
 {
-    TransferRecord record = withStatus(untouched());
-    record.listLength = kMin32;
-    record.recordType = kMin32;
-    record.recordSize = kMax64;
-    record.line = kMax32;
-    record.address = kMin64;
-    record.recordIndex = kMax64;
-    record.threadId = kMin32;
+    const TransferRecord record = withExtremes(true);
+    const TransferRecord other = withExtremes(false);
     const std::string longest = std::string(TRANSFER_FILENAME_SIZE - 2, 'f') + 'z';
     const std::string separators = "/src/\x01lib\x01.c";
     const std::string escaped = "/src/?lib?.c";
-
-    TransferRecord other = record;
-    other.listLength = kMax32;
-    other.line = kMin32;
-    other.recordType = kMax32;
-    other.recordSize = kMin64;
-    other.address = kMax64;
-    other.recordIndex = kMin64;
-    other.threadId = kMax32;
 
     return {
         {"disconnect echo", MSG_DISCONNECT, kNothing, record, ""},
