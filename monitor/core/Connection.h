@@ -22,6 +22,7 @@
 
 namespace vexal::monitor {
 
+// The protocol's limits, under the names the core's users know them by.
 using protocol::kDefaultPort;
 using protocol::kReplyTimeout;
 
