@@ -51,8 +51,12 @@ int runFollow(const Options &options, Session &session)
     monitor::SummaryState summary;
     bool checked = false;
     bool failed = false;
-    // Report calls the application made before this line went to its own
-    // output: say when vxl began to follow.
+    // The connection is up a moment before the library serves it, and a
+    // report call made in between goes to the application's own output: a
+    // reply shows it serving. Calls made before this line went there too.
+    if (const Outcome served = session.request(Connection::Request::Summary, "waiting for the application to serve");
+        served != Outcome::Done)
+        return session.fail(served);
     say(QStringLiteral("following the application at %1").arg(session.where()));
     for (;;) {
         session.setActivity("following the application");
