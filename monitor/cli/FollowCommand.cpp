@@ -4,8 +4,6 @@
 #include "Console.h"
 #include "ExitStatus.h"
 
-#include <TransferRecord.h>
-
 namespace vexal::cli {
 
 using monitor::Connection;
@@ -23,9 +21,9 @@ int answerStatusCall(const Options &options, Session &session, monitor::SummaryS
 {
     const ::CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.statusCall; }));
     constexpr const char *kAnswering = "answering the application's VexalShowStatus call";
-    Outcome outcome = session.request(MSG_LIST_START, Connection::Reply::List, kAnswering);
+    Outcome outcome = session.request(Connection::Request::ListStart, kAnswering);
     if (outcome == Outcome::Done)
-        outcome = session.request(MSG_LIST_END, Connection::Reply::List, kAnswering);
+        outcome = session.request(Connection::Request::ListEnd, kAnswering);
     if (outcome != Outcome::Done)
         return session.fail(outcome);
     return printSummary(options, session, summary, origin);
@@ -53,8 +51,12 @@ int runFollow(const Options &options, Session &session)
     monitor::SummaryState summary;
     bool checked = false;
     bool failed = false;
-    // Report calls the application made before this line went to its own
-    // output: say when vxl began to follow.
+    // The connection is up a moment before the library serves it, and a
+    // report call made in between goes to the application's own output: a
+    // reply shows it serving. Calls made before this line went there too.
+    if (const Outcome served = session.request(Connection::Request::Summary, "waiting for the application to serve");
+        served != Outcome::Done)
+        return session.fail(served);
     say(QStringLiteral("following the application at %1").arg(session.where()));
     for (;;) {
         session.setActivity("following the application");
