@@ -4,8 +4,6 @@
 #include "Console.h"
 #include "ExitStatus.h"
 
-#include <TransferRecord.h>
-
 namespace vexal::cli {
 
 using monitor::Connection;
@@ -23,9 +21,9 @@ int answerStatusCall(const Options &options, Session &session, monitor::SummaryS
 {
     const ::CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.statusCall; }));
     constexpr const char *kAnswering = "answering the application's VexalShowStatus call";
-    Outcome outcome = session.request(MSG_LIST_START, Connection::Reply::List, kAnswering);
+    Outcome outcome = session.request(Connection::Request::ListStart, kAnswering);
     if (outcome == Outcome::Done)
-        outcome = session.request(MSG_LIST_END, Connection::Reply::List, kAnswering);
+        outcome = session.request(Connection::Request::ListEnd, kAnswering);
     if (outcome != Outcome::Done)
         return session.fail(outcome);
     return printSummary(options, session, summary, origin);

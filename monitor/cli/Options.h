@@ -4,6 +4,7 @@
 #pragma once
 
 #include <CodeSynthesis.h>
+#include <Connection.h>
 #include <RecordTable.h>
 
 #include <QByteArray>
@@ -21,11 +22,11 @@ enum class Format { Text, Csv, Json };
 // Where the application listens and how long vxl waits for it.
 struct Target {
     QByteArray address = "127.0.0.1";
-    int port = 5913;
+    int port = monitor::kDefaultPort;
     // The library listens on the next port after each connection: this many
     // ports after `port` are tried as well.
     int scan = 16;
-    std::chrono::milliseconds timeout{10000};  // for each reply
+    std::chrono::milliseconds timeout = monitor::kReplyTimeout;  // for each reply
     std::chrono::milliseconds wait{0};         // for the application to listen
 };
 

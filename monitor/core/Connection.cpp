@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Connection.h"
 
-#include <SocketCom.h>
+#include <Protocol.h>
 
 #include <algorithm>
 #include <atomic>
@@ -65,6 +65,32 @@ constexpr int kWriteFailed = 4;
 
 std::thread startStdThread(std::function<void()> work) { return std::thread(std::move(work)); }
 
+struct RequestMessage {
+    int command;
+    Connection::Reply reply;
+};
+
+RequestMessage messageOf(Connection::Request request)
+{
+    using Request = Connection::Request;
+    using Reply = Connection::Reply;
+    switch (request) {
+    case Request::Summary:
+        return {MSG_SUMMARY, Reply::Summary};
+    case Request::ListStart:
+        return {MSG_LIST_START, Reply::List};
+    case Request::ListNext:
+        return {MSG_LIST_NEXT, Reply::List};
+    case Request::ListEnd:
+        return {MSG_LIST_END, Reply::List};
+    case Request::Pause:
+        return {MSG_PAUSE, Reply::Control};
+    case Request::Release:
+        break;
+    }
+    return {MSG_RELEASE, Reply::Control};
+}
+
 } // namespace
 
 Connection::Connection(ConnectionListener *listener, ThreadStarter starter)
@@ -85,7 +111,8 @@ Connection::OpenResult Connection::connectEndpoint(const QByteArray &address, in
     // gone before it is set up again.
     retireThreads();
     std::lock_guard life(lifecycle_);
-    if (setupSocket(kSocketBufferSize, kSocketBufferSize, port, address.constData()) != SOCKETCOM_OK) {
+    if (setupSocket(protocol::kSocketBufferSize, protocol::kSocketBufferSize, port, address.constData())
+        != SOCKETCOM_OK) {
         closeSocket();
         return OpenResult::SocketFailed;
     }
@@ -134,8 +161,7 @@ Connection::OpenResult Connection::startThreads()
         // connection, as the sending thread would have, and let the thread
         // end on the library's answer.
         SocketData bye;
-        clearSocketData(&bye);
-        addIntSocketData(&bye, MSG_DISCONNECT);
+        protocol::encodeCommand(MSG_DISCONNECT, bye);
         writeSocketData(&bye);
         if (session->receiverEnded.wait(kReplyTimeout)) {
             receiver_.join();
@@ -224,6 +250,19 @@ bool Connection::awaitReply(Reply reply, std::chrono::milliseconds timeout)
            && locked([&](ReceivedState &) { return std::exchange(session->arrived[int(reply)], false); });
 }
 
+bool Connection::request(Request request, std::chrono::milliseconds timeout)
+{
+    const RequestMessage message = messageOf(request);
+    send(message.command);
+    return awaitReply(message.reply, timeout);
+}
+
+bool Connection::isValidAddress(const QByteArray &address)
+{
+    int octets[4];
+    return string2IP4(address.constData(), octets) != 0;
+}
+
 bool Connection::awaitReceiverEnd(std::chrono::milliseconds timeout)
 {
     std::shared_ptr<Session> session;
@@ -269,8 +308,7 @@ void Connection::sendLoop(const std::shared_ptr<Session> &session)
 bool Connection::writeCopies(int command, int copies)
 {
     SocketData one;
-    clearSocketData(&one);
-    addIntSocketData(&one, command);
+    protocol::encodeCommand(command, one);
     const int perWrite = SOCKETDATA_SIZE / one.size;
     while (copies > 0) {
         const int now = std::min(copies, perWrite);
@@ -303,7 +341,7 @@ void Connection::receiveLoop(const std::shared_ptr<Session> &session)
                 return;
             }
             const bool wasContinuous = state.continuous;
-            switch (decodeMessage(message.data, state)) {
+            switch (receiveMessage(message.data, state)) {
             case Wake::SummaryReply:
                 session->deliver(Reply::Summary);
                 break;

@@ -10,7 +10,6 @@
 #pragma once
 
 #include "AutoResetEvent.h"
-#include "MessageDecoder.h"
 #include "ReceivedState.h"
 
 #include <QByteArray>
@@ -23,10 +22,8 @@
 
 namespace vexal::monitor {
 
-// Every wait for a reply is bounded by this.
-constexpr std::chrono::milliseconds kReplyTimeout{10000};
-// Both sides exchange messages of at most this many bytes.
-constexpr int kSocketBufferSize = 1024;
+using protocol::kDefaultPort;
+using protocol::kReplyTimeout;
 
 // What the receiving thread tells its owner.
 class ConnectionListener {
@@ -46,6 +43,8 @@ class Connection {
 public:
     enum class OpenResult { Connected, SocketFailed, NotReachable, EventsFailed, ThreadsFailed };
     enum class Reply { Summary, List, Control };
+    // What the monitor asks of the library, each answered by one reply.
+    enum class Request { Summary, ListStart, ListNext, ListEnd, Pause, Release };
     // Starts a thread; replaceable so that tests can make a start fail.
     using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
@@ -85,11 +84,11 @@ public:
     void sendMore(int command, int copies);
     // Waits for the reply event; false on time-out or when the connection ended.
     bool awaitReply(Reply reply, std::chrono::milliseconds timeout = kReplyTimeout);
-    bool request(int command, Reply reply, std::chrono::milliseconds timeout = kReplyTimeout)
-    {
-        send(command);
-        return awaitReply(reply, timeout);
-    }
+    // Sends the request's command and waits for its reply.
+    bool request(Request request, std::chrono::milliseconds timeout = kReplyTimeout);
+
+    // Whether `address` is IPv4 text that open() can connect to.
+    static bool isValidAddress(const QByteArray &address);
 
     // The one way into the shared state: `work` runs under the
     // communication lock. It must not wait for an event.

@@ -35,7 +35,7 @@ private:
 ListFetch::Result ListFetch::run(RecordTable &table, const Progress &progress)
 {
     Result result;
-    if (!connection_.request(MSG_LIST_START, Connection::Reply::List, timeout_)) {
+    if (!connection_.request(Connection::Request::ListStart, timeout_)) {
         result.outcome = failure(connection_);
         return result;
     }
@@ -46,7 +46,7 @@ ListFetch::Result ListFetch::run(RecordTable &table, const Progress &progress)
         progress.announced(result.announced);
 
     if (!receiveRecords(table, result.announced, progress)
-        || !connection_.request(MSG_LIST_END, Connection::Reply::List, timeout_)) {
+        || !connection_.request(Connection::Request::ListEnd, timeout_)) {
         result.outcome = failure(connection_);
         return result;
     }

@@ -180,19 +180,19 @@ void MonitorController::reportCall(Wake, bool continuousWasRunning)
     }
 }
 
-bool MonitorController::control(int command)
+bool MonitorController::control(Connection::Request request)
 {
-    if (!connection_.request(command, Connection::Reply::Control))
+    if (!connection_.request(request))
         return false;
-    paused_ = command == MSG_PAUSE;
+    paused_ = request == Connection::Request::Pause;
     view_.setPausedMark(paused_ ? kPausedMark : QString());
     apply(groups::whenPaused(paused_));
     return true;
 }
 
-void MonitorController::pause() { control(MSG_PAUSE); }
+void MonitorController::pause() { control(Connection::Request::Pause); }
 
-void MonitorController::release() { control(MSG_RELEASE); }
+void MonitorController::release() { control(Connection::Request::Release); }
 
 void MonitorController::setOrigin(const Origin &origin)
 {
@@ -213,7 +213,7 @@ void MonitorController::markRequestedByThisProgram()
 void MonitorController::requestSummary()
 {
     clearListForSummary();
-    if (connection_.request(MSG_SUMMARY, Connection::Reply::Summary))
+    if (connection_.request(Connection::Request::Summary))
         displaySummary();
 }
 

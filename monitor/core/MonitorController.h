@@ -94,7 +94,7 @@ private:
     void apply(const GroupChanges &changes);
     void fail(const MessageBox &box);
     void disconnectCore(bool lost);
-    bool control(int command);
+    bool control(Connection::Request request);
     void requestSummary();
     void displaySummary(const StatusValues &values);
     void setOrigin(const Origin &origin);

@@ -5,6 +5,8 @@
 
 #include "SettingsStore.h"
 
+#include <Protocol.h>
+
 #include <QString>
 
 #include <array>
@@ -36,7 +38,7 @@ struct MonitorSettings {
     // Connection
     std::array<QString, 4> ipAddress{QStringLiteral("127"), QStringLiteral("0"), QStringLiteral("0"),
                                      QStringLiteral("1")};
-    QString portNumber = QStringLiteral("5913");
+    QString portNumber = QString::number(protocol::kDefaultPort);
     bool autoStart = false;
     // Analysis
     int videoSpeed = kPeriodFast;

@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-#include <TransferRecord.h>
+#include <Protocol.h>
 
 namespace vexal::monitor {
 
@@ -29,5 +29,22 @@ struct ReceivedState {
     CallSite listCall;
     int recordsToLoad = 0;
 };
+
+// Whom a message from the library wakes.
+enum class Wake {
+    Nothing,       // unknown number: ignored
+    Disconnected,  // echo 0: the connection ends
+    SummaryReply,  // reply 1
+    ListReply,     // replies 2 and 4
+    ListRecord,    // reply 3: one record of the list
+    ControlReply,  // acknowledgements 5 and 6
+    StatusCall,    // notice 7: the application called VexalShowStatus
+    ListCall,      // notice 8: the application called VexalShowList
+};
+
+// Stores one whole message from the library (as readSocketData leaves it)
+// into `state` and says whom it wakes. Only the fields the message's number
+// names are written; a number outside 0 to 8 changes nothing.
+Wake receiveMessage(const char (&message)[SOCKETDATA_SIZE], ReceivedState &state);
 
 } // namespace vexal::monitor

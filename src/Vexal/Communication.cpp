@@ -4,8 +4,7 @@
 #include "Communication.h"
 
 #include "Handover.h"
-#include "SocketCom.h"
-#include "TransferRecord.h"
+#include "Protocol.h"
 #include "VexalInternal.h"
 
 #include <cstdarg>
@@ -15,7 +14,6 @@
 namespace vexal::comm {
 namespace {
 
-constexpr int kSocketBufferSize = 1024;
 constexpr int kReplyTimeoutMs = static_cast<int>(kReplyTimeout.count());
 
 // Connection state. Allocated once and never destroyed: the threads may
@@ -73,16 +71,6 @@ void releaseHold()
         mutGlobalData.unlock();
 }
 
-// Copies a file name into the message field: cut to fit, and without the
-// field separator byte, which would split the message's fields.
-void copyFileName(char (&field)[TRANSFER_FILENAME_SIZE], const char *file)
-{
-    std::size_t i = 0;
-    for (; file != nullptr && file[i] != '\0' && i < TRANSFER_FILENAME_SIZE - 1; ++i)
-        field[i] = file[i] == '\x01' ? '?' : file[i];
-    field[i] = '\0';
-}
-
 void packStatus(TransferRecord &message)
 {
     for (int row = 0; row < TRANSFER_STATUS_ROWS; ++row) {
@@ -94,42 +82,15 @@ void packStatus(TransferRecord &message)
     message.internalUse = internalUse;
 }
 
-void addStatusFields(SocketData &data, const TransferRecord &message)
-{
-    for (std::int64_t value : message.calls)
-        addBigIntSocketData(&data, value);
-    for (std::int64_t value : message.stillAllocated)
-        addBigIntSocketData(&data, value);
-    addBigIntSocketData(&data, message.freeFailed);
-    addBigIntSocketData(&data, message.addressNotStored);
-    addBigIntSocketData(&data, message.internalUse);
-}
-
-// Appends `message` to `data`, and does what its sending means to this side.
+// Encodes `message` and does what its sending means to this side.
 void encode(const TransferRecord &message, SocketData &data)
 {
     State &st = state();
-    clearSocketData(&data);
-    addIntSocketData(&data, message.command);
+    if (!protocol::encodeReply(message, data))
+        say("Tried to send the invalid command: %d!!!\n", message.command);
     switch (message.command) {
     case MSG_DISCONNECT:
         goOnSending.store(0);  // the echo is the last message
-        break;
-    case MSG_SUMMARY:
-    case MSG_LIST_END:
-        addStatusFields(data, message);
-        break;
-    case MSG_LIST_START:
-        addIntSocketData(&data, message.listLength);
-        break;
-    case MSG_LIST_NEXT:
-        addIntSocketData(&data, message.recordType);
-        addBigIntSocketData(&data, message.recordSize);
-        addIntSocketData(&data, message.line);
-        addBigIntSocketData(&data, message.address);
-        addSocketData(&data, message.fileName);
-        addBigIntSocketData(&data, message.recordIndex);
-        addIntSocketData(&data, message.threadId);
         break;
     case MSG_PAUSE:
         st.freezeEnabled.store(1);
@@ -137,13 +98,7 @@ void encode(const TransferRecord &message, SocketData &data)
     case MSG_RELEASE:
         st.freezeEnabled.store(0);
         break;
-    case MSG_SHOW_STATUS:
-    case MSG_SHOW_LIST:
-        addSocketData(&data, message.fileName);
-        addIntSocketData(&data, message.line);
-        break;
     default:
-        say("Tried to send the invalid command: %d!!!\n", message.command);
         break;
     }
 }
@@ -217,14 +172,14 @@ TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
         message.recordSize = static_cast<std::int64_t>(exactSize(rec));
         message.line = rec.line;
         message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
-        copyFileName(message.fileName, rec.file);
+        protocol::copyFileName(message.fileName, rec.file);
         message.recordIndex = static_cast<std::int64_t>(rec.index);
         message.threadId = static_cast<int>(rec.threadId);
         lastRecordType = rec.type;
         cursor = LinkedListGetNext(cursor);
     } else {
         message.recordType = lastRecordType;
-        copyFileName(message.fileName, " Internal Error!!!");
+        protocol::copyFileName(message.fileName, " Internal Error!!!");
     }
     return message;
 }
@@ -323,9 +278,7 @@ int receiver()
     while ((code = readSocketData(&data)) == 0) {
         if (goOnSending.load() == 0)
             break;
-        char field[kSocketBufferSize];
-        extractSocketData(data.data, 0, field);
-        const int command = string2int(field);
+        const int command = protocol::decodeCommand(data.data);
         Served served = Served::Continue;
         if (command == MSG_LIST_NEXT) {
             // The answers to 3s that arrived together go out in one write:
@@ -354,11 +307,11 @@ int receiver()
 void sayBadSetup(int code)
 {
     switch (code) {
-    case 1: say("Failed to initialize the Windows Socket DLL!\n"); break;
-    case 2: say("Socket version not supported!\n"); break;
-    case 3: say("Failed to create socket!\n"); break;
-    case 4: say("Failed to bind to socket!\n"); break;
-    case 5: say("Failed to listen to socket!\n"); break;
+    case SOCKETCOM_WINSOCK_START_FAILED: say("Failed to initialize the Windows Socket DLL!\n"); break;
+    case SOCKETCOM_WINSOCK_VERSION: say("Socket version not supported!\n"); break;
+    case SOCKETCOM_CREATE_FAILED: say("Failed to create socket!\n"); break;
+    case SOCKETCOM_BIND_FAILED: say("Failed to bind to socket!\n"); break;
+    case SOCKETCOM_LISTEN_FAILED: say("Failed to listen to socket!\n"); break;
     default: say("Got an undocumented error code: %d!\n", code); break;
     }
     sayReason();
@@ -393,7 +346,7 @@ int launchComThreads()
 {
     for (;;) {
         int port = portNumber.load();
-        int code = setupSocket(kSocketBufferSize, kSocketBufferSize, port, nullptr);
+        int code = setupSocket(protocol::kSocketBufferSize, protocol::kSocketBufferSize, port, nullptr);
 #if !defined(_WIN32)
         // No address reuse is asked for: each new monitor gets the next port
         // (unless VexalInit chose another port meanwhile).
@@ -407,8 +360,8 @@ int launchComThreads()
         say("Server socket created.\n");
         say("Waits for a client to connect...\n");
         code = receiveConnectAttemptFromClient();
-        if (code != 0) {
-            if (code == 7)
+        if (code != SOCKETCOM_OK) {
+            if (code == SOCKETCOM_ACCEPT_FAILED)
                 say("Failed to accept an incoming connect attempt from a client!\n");
             else
                 say("Got an undocumented error code: %d!\n", code);
@@ -462,7 +415,7 @@ bool announceReport(int message, const char *file, int line, bool *signalled)
     const std::uint64_t entered = gate.enter();
     TransferRecord notice = reply(message);
     notice.line = line;
-    copyFileName(notice.fileName, file);
+    protocol::copyFileName(notice.fileName, file);
     if (!st.outbox.deliver(notice)) {
         // No monitor took the notice (its connection is ending): the report
         // is printed here after all.

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Tracking core: library state, lifecycle, the wrappers and the two workers
-// (allocate, release) that every wrapper funnels into, and the log line.
+// (allocate, release) that every wrapper funnels into.
 #include "Communication.h"
 #include "LinkedListInternal.h"
 #include "Platform.h"
 #include "RecordStore.h"
 #include "VexalInternal.h"
 
-#include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 
@@ -318,26 +317,6 @@ void *release(const ReleaseRequest &rq)
     return result;
 }
 
-void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
-                  std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
-{
-    if (prefix[0] != '\0')
-        std::fprintf(out, "%s%s: ", prefix, suffix);
-    // The size is printed whole: the same text as "%d" below 2^31, and the
-    // true size of a larger block.
-    platform::print(out, "%s : %d, %s, %" VXL_I64 "dB, %d, #%" VXL_I64 "d, (%p)\n", file != nullptr ? file : "",
-                    line, platform::logTypeName(type), static_cast<long long>(size), static_cast<int>(threadId),
-                    static_cast<long long>(index), address);
-}
-
-void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
-                  const void *address, std::uint32_t threadId, std::uint64_t index)
-{
-    os.write([&](std::FILE *out) {
-        writeLogLine(out, prefix, suffix, file, line, type, size, address, threadId, index);
-    });
-}
-
 } // namespace vexal
 
 using namespace vexal;
@@ -406,14 +385,6 @@ void VexalSet(int on, int log)
 {
     vxlOn.store(on, std::memory_order_relaxed);
     vxlLog.store(log, std::memory_order_relaxed);
-}
-
-void VexalVersion(int *a, int *b)
-{
-    if (a != nullptr)
-        *a = 1;
-    if (b != nullptr)
-        *b = 1;
 }
 
 void *VexalMalloc(size_t size, const char *file, int line)

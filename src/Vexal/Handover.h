@@ -6,7 +6,7 @@
 // wait for new work.
 #pragma once
 
-#include "TransferRecord.h"
+#include "Protocol.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,8 +18,7 @@
 
 namespace vexal::comm {
 
-// Every wait for an acknowledgement is bounded by this.
-inline constexpr auto kReplyTimeout = std::chrono::milliseconds(10000);
+using protocol::kReplyTimeout;
 
 // Waits a little for `ready` without sleeping. The two threads of a
 // connection answer each other within microseconds; putting a thread to

@@ -7,6 +7,7 @@
 #include "LinkedList.h"
 #include "Output.h"
 #include "Platform.h"
+#include "Protocol.h"
 #include "Vexal.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@
 
 namespace vexal {
 
-inline constexpr int kDefaultPort = 5913;
+using protocol::kDefaultPort;
 inline constexpr int kMemoryTypes = 16;  // MemoryAccessType values 0 to 15
 inline constexpr int kCountRows = 13;    // allocation kinds 0 to 11, and "free"
 

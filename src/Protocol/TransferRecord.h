@@ -1,8 +1,10 @@
 /* SPDX-License-Identifier: MIT */
 /*
  * TransferRecord: everything that crosses the connection between the
- * tracking library and its monitor. Each side keeps one: the library builds
- * outgoing messages in it, the monitor stores what it received.
+ * tracking library and its monitor, and the message numbers. Each side keeps
+ * one: the library builds outgoing messages in it, the monitor stores what it
+ * received. Which fields each message carries, and in what order, is
+ * Protocol.h's business.
  *
  * Compiles as C11 and as C++.
  */

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The monitor's decoding of library messages: what each number stores and
+// The monitor's storing of library messages: what each number stores and
 // whom it wakes.
-#include <MessageDecoder.h>
+#include <ReceivedState.h>
 
 #include <QTest>
 
@@ -33,14 +33,14 @@ SocketData statusMessage(int number)
 
 } // namespace
 
-class MessageDecoderTest : public QObject {
+class ReceivedStateTest : public QObject {
     Q_OBJECT
 
 private slots:
     void statusRepliesFillEveryCounterAndWakeTheirOwnWaiter()
     {
         ReceivedState state;
-        QCOMPARE(decodeMessage(statusMessage(MSG_SUMMARY).data, state), Wake::SummaryReply);
+        QCOMPARE(receiveMessage(statusMessage(MSG_SUMMARY).data, state), Wake::SummaryReply);
         QCOMPARE(state.data.calls[0], 9000000000LL);
         QCOMPARE(state.data.calls[11], 12);
         QCOMPARE(state.data.stillAllocated[0], -5);
@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(state.data.internalUse, 27);
         // The list's closing reply carries the same values but wakes the list wait.
         ReceivedState afterList;
-        QCOMPARE(decodeMessage(statusMessage(MSG_LIST_END).data, afterList), Wake::ListReply);
+        QCOMPARE(receiveMessage(statusMessage(MSG_LIST_END).data, afterList), Wake::ListReply);
         QCOMPARE(afterList.data.internalUse, 27);
     }
 
@@ -60,7 +60,7 @@ private slots:
         state.data.command = MSG_LIST_NEXT;
         const std::string longName(700, 'f');
         const SocketData record = message({"3", "11", "6000000000", "42", "-140737488355328", longName, "77", "-3"});
-        QCOMPARE(decodeMessage(record.data, state), Wake::ListRecord);
+        QCOMPARE(receiveMessage(record.data, state), Wake::ListRecord);
         QCOMPARE(state.data.recordType, 11);
         QCOMPARE(state.data.recordSize, 6000000000LL);
         QCOMPARE(state.data.line, 42);
@@ -74,7 +74,7 @@ private slots:
     void listLengthIsAlsoTheCountOfRecordsToLoad()
     {
         ReceivedState state;
-        QCOMPARE(decodeMessage(message({"2", "250"}).data, state), Wake::ListReply);
+        QCOMPARE(receiveMessage(message({"2", "250"}).data, state), Wake::ListReply);
         QCOMPARE(state.data.listLength, 250);
         QCOMPARE(state.recordsToLoad, 250);
     }
@@ -83,13 +83,13 @@ private slots:
     {
         ReceivedState state;
         state.continuous = true;
-        QCOMPARE(decodeMessage(message({"7", "src/job.c", "80"}).data, state), Wake::StatusCall);
+        QCOMPARE(receiveMessage(message({"7", "src/job.c", "80"}).data, state), Wake::StatusCall);
         QCOMPARE(state.statusCall, (CallSite{"src/job.c", 80}));
         QCOMPARE(state.listCall, CallSite{});
         QVERIFY(!state.continuous);
 
         state.continuous = true;
-        QCOMPARE(decodeMessage(message({"8", "list.c", "9"}).data, state), Wake::ListCall);
+        QCOMPARE(receiveMessage(message({"8", "list.c", "9"}).data, state), Wake::ListCall);
         QCOMPARE(state.listCall, (CallSite{"list.c", 9}));
         QCOMPARE(state.statusCall, (CallSite{"src/job.c", 80}));
         QVERIFY(!state.continuous);
@@ -99,7 +99,7 @@ private slots:
     {
         ReceivedState state;
         state.connected = state.continuous = true;
-        QCOMPARE(decodeMessage(message({"0"}).data, state), Wake::Disconnected);
+        QCOMPARE(receiveMessage(message({"0"}).data, state), Wake::Disconnected);
         QVERIFY(!state.connected);
         QVERIFY(!state.continuous);
     }
@@ -110,12 +110,12 @@ private slots:
             ReceivedState state;
             state.connected = state.continuous = true;
             const QByteArray before(reinterpret_cast<const char *>(&state.data), sizeof state.data);
-            QCOMPARE(decodeMessage(message({number, "1", "2", "3"}).data, state), Wake::Nothing);
+            QCOMPARE(receiveMessage(message({number, "1", "2", "3"}).data, state), Wake::Nothing);
             QCOMPARE(QByteArray(reinterpret_cast<const char *>(&state.data), sizeof state.data), before);
             QVERIFY(state.connected && state.continuous);
         }
     }
 };
 
-QTEST_APPLESS_MAIN(MessageDecoderTest)
-#include "MessageDecoderTest.moc"
+QTEST_APPLESS_MAIN(ReceivedStateTest)
+#include "ReceivedStateTest.moc"
