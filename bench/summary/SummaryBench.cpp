@@ -11,8 +11,8 @@
 #include "WindowBench.h"
 
 #include <MainWindow.h>
-#include <MonitorSettings.h>
 #include <SummaryPage.h>
+#include <settings/MonitorSettings.h>
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "Controls.h"
 #include "ui_AnalyzePage.h"
 
-#include <MonitorView.h>
+#include <window/MonitorView.h>
 
 namespace vexal::monitor {
 

@@ -4,7 +4,7 @@
 // gives way to the last valid one, the caret after its last character.
 #pragma once
 
-#include <NumericEdit.h>
+#include <window/NumericEdit.h>
 
 #include <QObject>
 

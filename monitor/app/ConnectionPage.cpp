@@ -7,7 +7,7 @@
 #include "WindowActions.h"
 #include "ui_ConnectionPage.h"
 
-#include <MonitorSettings.h>
+#include <settings/MonitorSettings.h>
 
 namespace vexal::monitor {
 

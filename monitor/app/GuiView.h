@@ -5,7 +5,7 @@
 // GUI thread.
 #pragma once
 
-#include <MonitorView.h>
+#include <window/MonitorView.h>
 
 #include <functional>
 

@@ -6,8 +6,8 @@
 #include "WindowActions.h"
 #include "ui_ListPage.h"
 
-#include <MonitorSettings.h>
-#include <RecordTableModel.h>
+#include <list/RecordTableModel.h>
+#include <settings/MonitorSettings.h>
 
 #include <QHeaderView>
 

@@ -4,7 +4,7 @@
 // and the list view, sorted by a click on a column's header.
 #pragma once
 
-#include <RecordTable.h>
+#include <list/RecordTable.h>
 
 #include <QGroupBox>
 #include <QList>

@@ -16,7 +16,7 @@
 #include "WindowActions.h"
 #include "ui_MainWindow.h"
 
-#include <MonitorSettings.h>
+#include <settings/MonitorSettings.h>
 
 #include <QApplication>
 #include <QCloseEvent>

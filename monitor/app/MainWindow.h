@@ -6,9 +6,9 @@
 
 #include "CommandGroups.h"
 
-#include <MonitorController.h>
-#include <SaveCommands.h>
-#include <SettingsStore.h>
+#include <files/SaveCommands.h>
+#include <settings/SettingsStore.h>
+#include <window/MonitorController.h>
 
 #include <QMainWindow>
 

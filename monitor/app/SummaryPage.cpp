@@ -6,7 +6,7 @@
 #include "WindowActions.h"
 #include "ui_SummaryPage.h"
 
-#include <MonitorSettings.h>
+#include <settings/MonitorSettings.h>
 
 #include <QActionGroup>
 #include <QHeaderView>

@@ -4,7 +4,7 @@
 // the chart of the same over time (Chart1, which sits elsewhere in the window).
 #pragma once
 
-#include <SummaryState.h>
+#include <summary/SummaryState.h>
 
 #include <QGroupBox>
 

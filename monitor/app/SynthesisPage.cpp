@@ -6,8 +6,8 @@
 #include "WindowActions.h"
 #include "ui_SynthesisPage.h"
 
-#include <GeneratedCodeModel.h>
-#include <MonitorSettings.h>
+#include <settings/MonitorSettings.h>
+#include <synthesis/GeneratedCodeModel.h>
 
 #include <QHeaderView>
 

@@ -4,7 +4,7 @@
 // indentation of saved code, and the code view.
 #pragma once
 
-#include <CodeSynthesis.h>
+#include <synthesis/CodeSynthesis.h>
 
 #include <QGroupBox>
 #include <QList>

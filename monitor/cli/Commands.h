@@ -5,9 +5,9 @@
 #include "Options.h"
 #include "Session.h"
 
-#include <RecordTable.h>
-#include <SavedFiles.h>
-#include <SummaryState.h>
+#include <files/SavedFiles.h>
+#include <list/RecordTable.h>
+#include <summary/SummaryState.h>
 
 #include <optional>
 

@@ -3,7 +3,7 @@
 // a stream of samples or reports reads the same as a single one.
 #pragma once
 
-#include <SavedFiles.h>
+#include <files/SavedFiles.h>
 
 #include <QByteArray>
 #include <QJsonDocument>

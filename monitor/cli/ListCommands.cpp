@@ -6,7 +6,7 @@
 #include "ExitStatus.h"
 #include "ListFormats.h"
 
-#include <ListFetch.h>
+#include <list/ListFetch.h>
 
 #include <unistd.h>
 

@@ -6,9 +6,9 @@
 
 #include "Options.h"
 
-#include <CodeSynthesis.h>
-#include <RecordTable.h>
-#include <SavedFiles.h>
+#include <files/SavedFiles.h>
+#include <list/RecordTable.h>
+#include <synthesis/CodeSynthesis.h>
 
 #include <QByteArray>
 #include <QList>

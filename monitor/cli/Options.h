@@ -3,9 +3,9 @@
 // command's options, checked before anything connects.
 #pragma once
 
-#include <CodeSynthesis.h>
-#include <Connection.h>
-#include <RecordTable.h>
+#include <connection/Connection.h>
+#include <list/RecordTable.h>
+#include <synthesis/CodeSynthesis.h>
 
 #include <QByteArray>
 #include <QString>

@@ -5,8 +5,8 @@
 
 #include "Options.h"
 
-#include <SavedFiles.h>
-#include <SummaryState.h>
+#include <files/SavedFiles.h>
+#include <summary/SummaryState.h>
 
 #include <QByteArray>
 

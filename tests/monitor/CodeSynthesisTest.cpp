@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "CodeSynthesis.h"
 #include "MonitorTestSupport.h"
+#include <synthesis/CodeSynthesis.h>
 
 #include <QTest>
 

@@ -3,8 +3,8 @@
 #ifndef VEXAL_TESTS_MONITORTESTSUPPORT_H
 #define VEXAL_TESTS_MONITORTESTSUPPORT_H
 
-#include "RecordTable.h"
 #include "TransferRecord.h"
+#include <list/RecordTable.h>
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorTestSupport.h"
-#include "RecordTable.h"
+#include <list/RecordTable.h>
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorTestSupport.h"
-#include "SavedFiles.h"
+#include <files/SavedFiles.h>
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 // and Quit answered both ways.
 #include "RecordingView.h"
 
-#include <MonitorController.h>
-#include <MonitorSettings.h>
+#include <settings/MonitorSettings.h>
+#include <window/MonitorController.h>
 
 #include <QSettings>
 #include <QTemporaryDir>

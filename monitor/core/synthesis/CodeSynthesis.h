@@ -5,7 +5,7 @@
 #ifndef VEXAL_MONITOR_CODESYNTHESIS_H
 #define VEXAL_MONITOR_CODESYNTHESIS_H
 
-#include "ListRecord.h"
+#include "list/ListRecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

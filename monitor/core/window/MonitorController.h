@@ -7,14 +7,14 @@
 // through MonitorView.
 #pragma once
 
-#include "AutoResetEvent.h"
 #include "CommandGroup.h"
-#include "Connection.h"
 #include "MonitorView.h"
-#include "SummaryState.h"
+#include "connection/AutoResetEvent.h"
+#include "connection/Connection.h"
+#include "summary/SummaryState.h"
 
-#include <CodeSynthesis.h>
-#include <RecordTable.h>
+#include "list/RecordTable.h"
+#include "synthesis/CodeSynthesis.h"
 
 #include <QByteArray>
 #include <QList>

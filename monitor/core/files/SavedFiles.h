@@ -8,9 +8,9 @@
 #ifndef VEXAL_MONITOR_SAVEDFILES_H
 #define VEXAL_MONITOR_SAVEDFILES_H
 
-#include "CodeSynthesis.h"
-#include "ReceivedState.h"
-#include "RecordTable.h"
+#include "connection/ReceivedState.h"
+#include "list/RecordTable.h"
+#include "synthesis/CodeSynthesis.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SavedFiles.h"
 
-#include "RowSelection.h"
+#include "window/RowSelection.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CodeSynthesis.h"
 
-#include "RecordTable.h"
-#include "RowSelection.h"
+#include "list/RecordTable.h"
+#include "window/RowSelection.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorController.h"
 
-#include "ListFetch.h"
-#include "MonitorSettings.h"
+#include "list/ListFetch.h"
+#include "settings/MonitorSettings.h"
 
-#include <SavedFiles.h>
+#include "files/SavedFiles.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

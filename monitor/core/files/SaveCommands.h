@@ -5,10 +5,10 @@
 // the window is told about each.
 #pragma once
 
-#include "MonitorView.h"
-#include "SettingsStore.h"
+#include "settings/SettingsStore.h"
+#include "window/MonitorView.h"
 
-#include <SavedFiles.h>
+#include "SavedFiles.h"
 
 #include <QByteArray>
 #include <QString>
