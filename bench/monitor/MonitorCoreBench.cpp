@@ -17,6 +17,8 @@
 #include <malloc.h>
 #endif
 
+using namespace vexal::monitor;
+
 namespace {
 
 constexpr qsizetype ListSize = 1'000'000;

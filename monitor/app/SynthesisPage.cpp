@@ -27,7 +27,8 @@ SynthesisPage::SynthesisPage(QWidget *parent) : QGroupBox(parent), ui_(std::make
     Ui::SynthesisPage &u = *ui_;
     u.setupUi(this);
     auto filter = [](std::array<QRadioButton *, 3> choices, QLineEdit *min, QLineEdit *max) {
-        return Filter{choices, new CheckedEdit(min, kFilterMaximum), new CheckedEdit(max, kFilterMaximum), kAllChoice};
+        return Filter{choices, new CheckedEdit(min, kFilterMaximum), new CheckedEdit(max, kFilterMaximum),
+                      int(FilterChoice::All)};
     };
     filters_[kLine] = filter({u.rbnAllLines, u.rbnOneLine, u.rbnMinMaxLines}, u.edtLineMin, u.edtLineMax);
     filters_[kSize] = filter({u.rbnAllSizes, u.rbnOneSize, u.rbnMinMaxSizes}, u.edtSizeMin, u.edtSizeMax);
@@ -74,7 +75,7 @@ void SynthesisPage::setUp(const WindowActions &actions)
 
 void SynthesisPage::followChoice(const Filter &filter)
 {
-    const bool between = filter.choices[kBetweenChoice]->isChecked();
+    const bool between = filter.choices[std::size_t(FilterChoice::Between)]->isChecked();
     for (CheckedEdit *edit : {filter.min, filter.max}) {
         edit->edit()->setEnabled(between);
         paintBackground(edit->edit(), palette().color(between ? QPalette::Base : QPalette::Button));
@@ -101,7 +102,9 @@ FilterSetting SynthesisPage::Filter::setting() const
 void SynthesisPage::Filter::mark(int choice)
 {
     stored = choice;
-    markExactly<QRadioButton>({{choices[0], kAllChoice}, {choices[1], kExactChoice}, {choices[2], kBetweenChoice}},
+    markExactly<QRadioButton>({{choices[0], int(FilterChoice::All)},
+                               {choices[1], int(FilterChoice::Exact)},
+                               {choices[2], int(FilterChoice::Between)}},
                               choice);
 }
 

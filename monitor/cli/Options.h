@@ -41,12 +41,12 @@ struct Options {
 
     // list, code, check, follow: the records shown, their order and names
     bool fullPath = false;
-    std::optional<ListColumn> sortColumn;
+    std::optional<monitor::ListColumn> sortColumn;
     bool descending = false;
     long long sinceIndex = 0;  // records whose index is at least this
 
     // code: the synthesis panel's choices, its first-run defaults unless given
-    SynthesisOptions synthesis;
+    monitor::SynthesisOptions synthesis;
 
     // pause
     std::optional<std::chrono::milliseconds> holdFor;

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace vexal::monitor;
+
 namespace {
 
 constexpr int All = int(FilterChoice::All);

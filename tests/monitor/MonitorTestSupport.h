@@ -34,9 +34,9 @@ inline TransferRecord toTransfer(const Received &r)
     return t;
 }
 
-inline RecordTable tableOf(std::initializer_list<Received> records)
+inline vexal::monitor::RecordTable tableOf(std::initializer_list<Received> records)
 {
-    RecordTable table;
+    vexal::monitor::RecordTable table;
     table.reset(qsizetype(records.size()));
     qsizetype i = 0;
     for (const Received &r : records)

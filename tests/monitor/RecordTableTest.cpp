@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace vexal::monitor;
+
 namespace {
 
 QList<int64_t> indexes(const RecordTable &table)

@@ -6,12 +6,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace vexal::monitor;
+
 class SavedFilesTest : public QObject {
     Q_OBJECT
 private slots:
     void summaryFileLeavesOutTheLastRowAndPadsTheRest()
     {
-        const QList<SummaryRow> rows = {
+        const std::vector<SummaryRow> rows = {
             {"malloc", "1", "100"},
             {"", "", ""},
             {"Total", "1", "100"},

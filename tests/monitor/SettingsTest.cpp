@@ -65,8 +65,8 @@ private slots:
         QCOMPARE(loaded.mainTop, 50);
         QCOMPARE(loaded.portNumber, QStringLiteral("5913"));
         QCOMPARE(loaded.videoSpeed, kPeriodFast);
-        QCOMPARE(loaded.lineCheck, int(kExactChoice));
-        QCOMPARE(loaded.indexCheck, int(kAllChoice));
+        QCOMPARE(loaded.lineCheck, int(FilterChoice::Exact));
+        QCOMPARE(loaded.indexCheck, int(FilterChoice::All));
         QCOMPARE(loaded.indentation, 2);
     }
 

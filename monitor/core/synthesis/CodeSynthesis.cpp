@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace vexal::monitor {
+
 namespace {
 
 // Statements are composed in a std::string: its appends are inline, and a
@@ -261,3 +263,5 @@ GeneratedCode generateCode(const RecordTable &table, const SynthesisOptions &opt
     }
     return code;
 }
+
+} // namespace vexal::monitor

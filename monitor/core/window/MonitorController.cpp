@@ -526,7 +526,7 @@ void MonitorController::generateCode(const RecordTable *table, const SynthesisOp
     view_.showCode(nullptr);
     auto code = std::make_shared<GeneratedCode>();
     if (table != nullptr)
-        *code = ::generateCode(*table, options, selectedRows);
+        *code = monitor::generateCode(*table, options, selectedRows);
     view_.showCode(code);
     if (!code->isEmpty())
         apply({{CommandGroup::SaveCode, true}});
@@ -547,10 +547,8 @@ QString dataLineField(const Origin &origin)
 QByteArray MonitorController::summaryFileContents()
 {
     return connection_.locked([this](ReceivedState &state) {
-        QList<::SummaryRow> rows;
-        for (const SummaryRow &row : summary_.rows())
-            rows.append({row.caption, row.calls, row.bytes});
-        return summaryFileBytes(summaryOrigin(dataLineField(origin_), state.statusCall, state.listCall), rows);
+        return summaryFileBytes(summaryOrigin(dataLineField(origin_), state.statusCall, state.listCall),
+                                summary_.rows());
     });
 }
 
