@@ -6,9 +6,9 @@
 
 #include "CommandGroups.h"
 
-#include <files/SaveCommands.h>
 #include <settings/SettingsStore.h>
 #include <window/MonitorController.h>
+#include <window/SaveCommands.h>
 
 #include <QMainWindow>
 

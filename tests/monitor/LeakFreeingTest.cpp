@@ -5,7 +5,7 @@
 // it would free its leaks, leaves no live record.
 #include "Watched.h"
 
-#include <files/SaveCommands.h>
+#include <window/SaveCommands.h>
 
 #include <QProcess>
 #include <QTemporaryDir>

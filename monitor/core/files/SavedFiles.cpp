@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SavedFiles.h"
 
-#include "window/RowSelection.h"
+#include "list/RowSelection.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 #include "CodeSynthesis.h"
 
 #include "list/RecordTable.h"
-#include "window/RowSelection.h"
+#include "list/RowSelection.h"
 
 #include <algorithm>
 #include <charconv>

@@ -5,10 +5,9 @@
 // the window is told about each.
 #pragma once
 
+#include "MonitorView.h"
+#include "files/SavedFiles.h"
 #include "settings/SettingsStore.h"
-#include "window/MonitorView.h"
-
-#include "SavedFiles.h"
 
 #include <QByteArray>
 #include <QString>
