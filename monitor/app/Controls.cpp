@@ -2,6 +2,7 @@
 #include "Controls.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <QToolButton>
@@ -26,6 +27,21 @@ void runsAction(QToolButton *button, QAction *action)
     button->setDefaultAction(action);
     button->setAccessibleName(action->toolTip());
     button->setIconSize(QSize(kGlyphSize, kGlyphSize));
+}
+
+void showsRowsOfRecords(QTableView *view)
+{
+    view->verticalHeader()->hide();
+    // Rows of one height: a million of them lay out without measuring.
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(true);
+    view->setSortingEnabled(false);
+    view->setWordWrap(false);
+    view->horizontalHeader()->setHighlightSections(false);
 }
 
 QList<qsizetype> selectedRows(const QTableView *view)

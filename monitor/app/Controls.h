@@ -22,6 +22,10 @@ void paintBackground(QWidget *edit, const QColor &colour);
 // name, enabled with it.
 void runsAction(QToolButton *button, QAction *action);
 
+// A report-style view of up to a million rows, chosen whole rows at a time,
+// read-only, in the model's order.
+void showsRowsOfRecords(QTableView *view);
+
 // The rows of the view's selection, as the operations on its rows take them.
 QList<qsizetype> selectedRows(const QTableView *view);
 

@@ -22,20 +22,10 @@ ListPage::ListPage(QWidget *parent) : QGroupBox(parent), ui_(std::make_unique<Ui
     const int widths[] = {100, 54, 74, 70, 70, 60, 70};
     for (int column = 0; column < ListColumnCount; ++column)
         view->setColumnWidth(column, widths[column]);
-    view->verticalHeader()->hide();
-    // Rows of one height: a million of them lay out without measuring.
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setShowGrid(true);
-    view->setSortingEnabled(false);
-    view->setWordWrap(false);
+    showsRowsOfRecords(view);
     view->horizontalHeader()->setSectionsClickable(true);
     // Sixteen digits of a 64-bit pointer want the room left over.
     view->horizontalHeader()->setStretchLastSection(true);
-    view->horizontalHeader()->setHighlightSections(false);
     ui_->lblLoadingList->lower();
 
     connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this, &ListPage::columnClicked);

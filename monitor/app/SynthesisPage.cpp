@@ -52,17 +52,7 @@ SynthesisPage::SynthesisPage(QWidget *parent) : QGroupBox(parent), ui_(std::make
     view->setModel(model_);
     view->setColumnWidth(0, kNumberColumnWidth);
     view->setColumnWidth(1, view->width() - kNumberColumnWidth - kScrollBarRoom);
-    view->verticalHeader()->hide();
-    // Rows of one height: a million of them lay out without measuring.
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setShowGrid(true);
-    view->setSortingEnabled(false);
-    view->setWordWrap(false);
-    view->horizontalHeader()->setHighlightSections(false);
+    showsRowsOfRecords(view);
 }
 
 SynthesisPage::~SynthesisPage() = default;

@@ -32,7 +32,8 @@ private:
 
 } // namespace
 
-ListController::ListController(MonitorState &state, SummaryController &summary) : state_(state), summary_(summary)
+ListController::ListController(MonitorState &state, SummaryController &summary)
+    : state_(state), summary_(summary), listCallSite_(state.connection.listCallEvent(), state.stopping)
 {
 }
 
@@ -55,35 +56,21 @@ void ListController::getList()
 
 void ListController::startCallSite()
 {
-    if (!listCallSite_.joinable())
-        listCallSite_ = std::thread([this] { answerListCalls(); });
+    listCallSite_.start([this] { answerListCall(); });
 }
 
-void ListController::stopCallSite()
+void ListController::answerListCall()
 {
-    if (listCallSite_.joinable()) {
-        state_.connection.listCallEvent().set();
-        listCallSite_.join();
-    }
-}
-
-void ListController::answerListCalls()
-{
-    for (;;) {
-        state_.connection.listCallEvent().wait();
-        if (state_.stopping)
-            return;
-        std::lock_guard fetching(fetchMutex_);
-        const CallSite site = state_.connection.locked([](ReceivedState &state) { return state.listCall; });
-        state_.setOrigin({OriginKind::Application, QString::fromLocal8Bit(site.file), site.line});
-        state_.view.letEventsRun();
-        // Only a list that arrived was sent: after a time-out or a lost
-        // connection the window says what happened instead.
-        if (!fetch())
-            continue;
-        state_.apply({{CommandGroup::ShowFullPath, true}});
-        state_.view.setStatus(QStringLiteral("The application sent a detailed list using a VexalShowList call."));
-    }
+    std::lock_guard fetching(fetchMutex_);
+    const CallSite site = state_.connection.locked([](ReceivedState &state) { return state.listCall; });
+    state_.setOrigin({OriginKind::Application, QString::fromLocal8Bit(site.file), site.line});
+    state_.view.letEventsRun();
+    // Only a list that arrived was sent: after a time-out or a lost
+    // connection the window says what happened instead.
+    if (!fetch())
+        return;
+    state_.apply({{CommandGroup::ShowFullPath, true}});
+    state_.view.setStatus(QStringLiteral("The application sent a detailed list using a VexalShowList call."));
 }
 
 // Runs under fetchMutex_. True when the whole list arrived and is shown.

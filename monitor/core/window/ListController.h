@@ -6,12 +6,12 @@
 // summary displays.
 #pragma once
 
+#include "CallSiteThread.h"
 #include "MonitorState.h"
 #include "list/RecordTable.h"
 
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace vexal::monitor {
 
@@ -31,21 +31,20 @@ public:
     // Before a summary the list goes, with its code.
     void clearForSummary();
 
-    // The call-site thread runs from the window's set-up until Quit; it ends
-    // once the state says stopping.
+    // The call-site thread runs from the window's set-up until Quit.
     void startCallSite();
-    void stopCallSite();
+    void stopCallSite() { listCallSite_.stop(); }
 
 private:
     bool fetch();
     void load(std::shared_ptr<RecordTable> table);
     void showLoading(const QString &text);
-    void answerListCalls();
+    void answerListCall();
 
     MonitorState &state_;
     SummaryController &summary_;
     std::mutex fetchMutex_;  // one list fetch at a time
-    std::thread listCallSite_;
+    CallSiteThread listCallSite_;
 };
 
 } // namespace vexal::monitor

@@ -6,6 +6,7 @@
 #include <QDateTime>
 
 #include <chrono>
+#include <thread>
 
 namespace vexal::monitor {
 
@@ -18,7 +19,8 @@ struct SummaryController::Ticker {
 };
 
 SummaryController::SummaryController(MonitorState &state, std::function<void()> beforeRequest)
-    : state_(state), beforeRequest_(std::move(beforeRequest))
+    : state_(state), beforeRequest_(std::move(beforeRequest)),
+      statusCallSite_(state.connection.statusCallEvent(), state.stopping)
 {
 }
 
@@ -151,31 +153,17 @@ void SummaryController::stopContinuous()
 
 void SummaryController::startCallSite()
 {
-    if (!statusCallSite_.joinable())
-        statusCallSite_ = std::thread([this] { answerStatusCalls(); });
+    statusCallSite_.start([this] { answerStatusCall(); });
 }
 
-void SummaryController::stopCallSite()
+void SummaryController::answerStatusCall()
 {
-    if (statusCallSite_.joinable()) {
-        state_.connection.statusCallEvent().set();
-        statusCallSite_.join();
-    }
-}
-
-void SummaryController::answerStatusCalls()
-{
-    for (;;) {
-        state_.connection.statusCallEvent().wait();
-        if (state_.stopping)
-            return;
-        beforeRequest_();
-        const CallSite site = state_.connection.locked([](ReceivedState &state) { return state.statusCall; });
-        state_.setOrigin({OriginKind::Application, QString::fromLocal8Bit(site.file), site.line});
-        state_.view.letEventsRun();
-        request();
-        state_.view.setStatus(QStringLiteral("The application sent summary status using a VexalShowStatus call."));
-    }
+    beforeRequest_();
+    const CallSite site = state_.connection.locked([](ReceivedState &state) { return state.statusCall; });
+    state_.setOrigin({OriginKind::Application, QString::fromLocal8Bit(site.file), site.line});
+    state_.view.letEventsRun();
+    request();
+    state_.view.setStatus(QStringLiteral("The application sent summary status using a VexalShowStatus call."));
 }
 
 } // namespace vexal::monitor

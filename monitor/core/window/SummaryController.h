@@ -5,12 +5,12 @@
 // its own. Each summary request first lets the list go (beforeRequest).
 #pragma once
 
+#include "CallSiteThread.h"
 #include "MonitorState.h"
 
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace vexal::monitor {
 
@@ -37,17 +37,16 @@ public:
     // Ends the ticker, if any; false when it did not finish its round in time.
     bool retireTicker();
 
-    // The call-site thread runs from the window's set-up until Quit; it ends
-    // once the state says stopping.
+    // The call-site thread runs from the window's set-up until Quit.
     void startCallSite();
-    void stopCallSite();
+    void stopCallSite() { statusCallSite_.stop(); }
 
 private:
     struct Ticker;
 
     void displayReceived();
     void tick(const std::shared_ptr<Ticker> &ticker);
-    void answerStatusCalls();
+    void answerStatusCall();
 
     MonitorState &state_;
     std::function<void()> beforeRequest_;
@@ -58,7 +57,7 @@ private:
     std::mutex tickerMutex_;
     std::shared_ptr<Ticker> ticker_;
 
-    std::thread statusCallSite_;
+    CallSiteThread statusCallSite_;
 };
 
 } // namespace vexal::monitor
