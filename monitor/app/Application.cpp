@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Application.h"
 
-#include <NumericEdit.h>
 #include <ProjectVersion.h>
+#include <window/NumericEdit.h>
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -6,12 +6,14 @@
 
 namespace vexal::cli {
 
+using monitor::CallSite;
 using monitor::Connection;
 using monitor::ReceivedState;
+using monitor::RecordTable;
 
 namespace {
 
-::CallSite callSite(const monitor::CallSite &site) { return {site.file, site.line}; }
+CallSite callSite(const monitor::CallSite &site) { return {site.file, site.line}; }
 
 // The window answers a VexalShowStatus call with a summary request, which
 // leaves the calling thread waiting until the library's 10 s pass: only the
@@ -19,7 +21,7 @@ namespace {
 // list end) carries the same counters and lets it go at once.
 int answerStatusCall(const Options &options, Session &session, monitor::SummaryState &summary)
 {
-    const ::CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.statusCall; }));
+    const CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.statusCall; }));
     constexpr const char *kAnswering = "answering the application's VexalShowStatus call";
     Outcome outcome = session.request(Connection::Request::ListStart, kAnswering);
     if (outcome == Outcome::Done)
@@ -33,7 +35,7 @@ int answerStatusCall(const Options &options, Session &session, monitor::SummaryS
 // list's end lets the calling thread go on.
 int answerListCall(const Options &options, Session &session, bool &checked)
 {
-    const ::CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.listCall; }));
+    const CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.listCall; }));
     RecordTable table;
     if (const int fetched = fetchList(session, table); fetched != kDone)
         return fetched;

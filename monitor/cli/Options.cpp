@@ -13,6 +13,11 @@
 
 namespace vexal::cli {
 
+using monitor::FilterChoice;
+using monitor::FilterSetting;
+using monitor::ListColumn;
+using monitor::SynthesisOptions;
+
 namespace {
 
 // The commands an option applies to, as bits.

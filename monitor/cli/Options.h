@@ -3,9 +3,9 @@
 // command's options, checked before anything connects.
 #pragma once
 
-#include <CodeSynthesis.h>
-#include <Connection.h>
-#include <RecordTable.h>
+#include <connection/Connection.h>
+#include <list/RecordTable.h>
+#include <synthesis/CodeSynthesis.h>
 
 #include <QByteArray>
 #include <QString>
@@ -41,12 +41,12 @@ struct Options {
 
     // list, code, check, follow: the records shown, their order and names
     bool fullPath = false;
-    std::optional<ListColumn> sortColumn;
+    std::optional<monitor::ListColumn> sortColumn;
     bool descending = false;
     long long sinceIndex = 0;  // records whose index is at least this
 
     // code: the synthesis panel's choices, its first-run defaults unless given
-    SynthesisOptions synthesis;
+    monitor::SynthesisOptions synthesis;
 
     // pause
     std::optional<std::chrono::milliseconds> holdFor;

@@ -9,7 +9,7 @@
 #include "Options.h"
 #include "SignalWatcher.h"
 
-#include <Connection.h>
+#include <connection/Connection.h>
 
 #include <QString>
 

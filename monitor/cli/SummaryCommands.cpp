@@ -9,6 +9,7 @@
 
 namespace vexal::cli {
 
+using monitor::CallSite;
 using monitor::Connection;
 using monitor::ReceivedState;
 using monitor::StatusValues;
@@ -23,7 +24,7 @@ StatusValues lastStatus(Session &session)
 } // namespace
 
 int printSummary(const Options &options, Session &session, monitor::SummaryState &summary,
-                 const std::optional<::CallSite> &origin)
+                 const std::optional<CallSite> &origin)
 {
     const StatusValues values = lastStatus(session);
     const monitor::SummaryUpdate shown = summary.display(values, QDateTime::currentMSecsSinceEpoch());

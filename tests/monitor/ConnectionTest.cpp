@@ -3,7 +3,7 @@
 // libVexal, over loopback.
 #include "PeerProcess.h"
 
-#include <Connection.h>
+#include <connection/Connection.h>
 
 #include <QElapsedTimer>
 #include <QTest>

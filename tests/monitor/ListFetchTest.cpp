@@ -5,7 +5,7 @@
 #include "FakeLibrary.h"
 #include "PeerProcess.h"
 
-#include <ListFetch.h>
+#include <list/ListFetch.h>
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -4,8 +4,8 @@
 // and output.
 #pragma once
 
-#include <Connection.h>
 #include <TestPorts.h>
+#include <connection/Connection.h>
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

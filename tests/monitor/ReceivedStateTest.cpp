@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The monitor's storing of library messages: what each number stores and
 // whom it wakes.
-#include <ReceivedState.h>
+#include <connection/ReceivedState.h>
 
 #include <QTest>
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorTestSupport.h"
-#include "RecordTable.h"
+#include <list/RecordTable.h>
 
 #include <QTest>
+
+using namespace vexal::monitor;
 
 namespace {
 

@@ -3,7 +3,7 @@
 // order it arrives, from any thread, and answers questions as told.
 #pragma once
 
-#include <MonitorView.h>
+#include <window/MonitorView.h>
 
 #include <QStringList>
 

@@ -6,8 +6,8 @@
 #include "PeerProcess.h"
 #include "RecordingView.h"
 
-#include <MonitorController.h>
-#include <MonitorSettings.h>
+#include <settings/MonitorSettings.h>
+#include <window/MonitorController.h>
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -2,7 +2,7 @@
 // The code view's model: row j shows its number j + 1 and the statement.
 #pragma once
 
-#include <CodeSynthesis.h>
+#include "CodeSynthesis.h"
 
 #include <QAbstractTableModel>
 

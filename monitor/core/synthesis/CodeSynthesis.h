@@ -2,10 +2,9 @@
 // Leak-freeing code: one VexalFreeThese (or VexalFreeAll) statement per
 // listed record, filtered by the synthesis panel's choices, without repeats
 // and in text order.
-#ifndef VEXAL_MONITOR_CODESYNTHESIS_H
-#define VEXAL_MONITOR_CODESYNTHESIS_H
+#pragma once
 
-#include "ListRecord.h"
+#include "list/ListRecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -13,6 +12,8 @@
 
 #include <string>
 #include <vector>
+
+namespace vexal::monitor {
 
 class RecordTable;
 
@@ -65,4 +66,4 @@ QByteArray composeCodeLine(const SynthesisOptions &options, QByteArrayView file,
 GeneratedCode generateCode(const RecordTable &table, const SynthesisOptions &options,
                            const QList<qsizetype> &selectedRows);
 
-#endif // VEXAL_MONITOR_CODESYNTHESIS_H
+} // namespace vexal::monitor

@@ -6,10 +6,10 @@
 #pragma once
 
 #include "CommandGroup.h"
-#include "SummaryState.h"
+#include "summary/SummaryState.h"
 
-#include <CodeSynthesis.h>
-#include <RecordTable.h>
+#include "list/RecordTable.h"
+#include "synthesis/CodeSynthesis.h"
 
 #include <QString>
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The monitor's copy of one live allocation of the application.
-#ifndef VEXAL_MONITOR_LISTRECORD_H
-#define VEXAL_MONITOR_LISTRECORD_H
+#pragma once
 
 #include <cstdint>
+
+namespace vexal::monitor {
 
 // A million of these must fit the monitor's memory budget, so the file name
 // is an id into the owning table's pool of names: the records of one call
@@ -20,4 +21,4 @@ struct ListRecord {
 
 static_assert(sizeof(ListRecord) == 40, "keep the record small: a million are held at once");
 
-#endif // VEXAL_MONITOR_LISTRECORD_H
+} // namespace vexal::monitor

@@ -5,8 +5,7 @@
 //
 // Row i of a view shows record i; every text is computed when asked, so a
 // model over a million rows keeps no strings of its own.
-#ifndef VEXAL_MONITOR_RECORDTABLE_H
-#define VEXAL_MONITOR_RECORDTABLE_H
+#pragma once
 
 #include "ListRecord.h"
 
@@ -21,6 +20,8 @@
 #include <vector>
 
 struct TransferRecord;
+
+namespace vexal::monitor {
 
 enum class ListColumn : int { File, Line, MemType, Memory, ThreadId, Index, Pointer };
 inline constexpr int ListColumnCount = 7;
@@ -98,4 +99,4 @@ private:
     bool posix_ = false;
 };
 
-#endif // VEXAL_MONITOR_RECORDTABLE_H
+} // namespace vexal::monitor

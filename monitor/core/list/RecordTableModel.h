@@ -4,7 +4,7 @@
 // than the table itself.
 #pragma once
 
-#include <RecordTable.h>
+#include "RecordTable.h"
 
 #include <QAbstractTableModel>
 

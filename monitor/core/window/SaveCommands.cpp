@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SaveCommands.h"
 
-#include "MonitorSettings.h"
+#include "settings/MonitorSettings.h"
 
 namespace vexal::monitor {
 

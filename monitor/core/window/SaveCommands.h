@@ -6,9 +6,8 @@
 #pragma once
 
 #include "MonitorView.h"
-#include "SettingsStore.h"
-
-#include <SavedFiles.h>
+#include "files/SavedFiles.h"
+#include "settings/SettingsStore.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "CodeSynthesis.h"
 
-#include "RecordTable.h"
-#include "RowSelection.h"
+#include "list/RecordTable.h"
+#include "list/RowSelection.h"
 
 #include <algorithm>
 #include <charconv>
 #include <numeric>
 #include <string>
 #include <string_view>
+
+namespace vexal::monitor {
 
 namespace {
 
@@ -261,3 +263,5 @@ GeneratedCode generateCode(const RecordTable &table, const SynthesisOptions &opt
     }
     return code;
 }
+
+} // namespace vexal::monitor

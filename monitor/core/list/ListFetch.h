@@ -8,10 +8,10 @@
 // Used by the desktop window and the command-line monitor alike.
 #pragma once
 
-#include "Connection.h"
-#include "SummaryState.h"
+#include "connection/Connection.h"
+#include "summary/SummaryState.h"
 
-#include <RecordTable.h>
+#include "RecordTable.h"
 
 #include <chrono>
 #include <functional>

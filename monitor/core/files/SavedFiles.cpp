@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "SavedFiles.h"
 
-#include "RowSelection.h"
+#include "list/RowSelection.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+
+namespace vexal::monitor {
 
 namespace {
 
@@ -97,7 +99,7 @@ std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &sh
     return showList;
 }
 
-QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const QList<SummaryRow> &rows)
+QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::vector<SummaryRow> &rows)
 {
     QByteArray out;
     appendHeader(out, origin, "Summary of Allocations");
@@ -105,10 +107,10 @@ QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const QList<S
     appendLeft(out, "No of calls", SummaryHeadCallsWidth);
     out += "Allocated (B)";
     out += ReportLineEnding;
-    for (qsizetype i = 0; i + 1 < rows.size(); ++i) {
-        appendLeft(out, rows[i].name.toUtf8(), SummaryNameWidth);
+    for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+        appendLeft(out, rows[i].caption.toUtf8(), SummaryNameWidth);
         appendRight(out, rows[i].calls.toUtf8(), SummaryCallsWidth);
-        appendRight(out, rows[i].allocated.toUtf8(), SummaryAllocatedWidth);
+        appendRight(out, rows[i].bytes.toUtf8(), SummaryAllocatedWidth);
         out += ReportLineEnding;
     }
     return out;
@@ -202,3 +204,5 @@ QString fileWrittenText(SavedFileKind kind, const QString &name)
                                         : QStringLiteral("Data written to file "))
            + name;
 }
+
+} // namespace vexal::monitor

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Which rows of a view an operation uses: the selected ones if any row is
 // selected, otherwise all, in the view's order.
-#ifndef VEXAL_MONITOR_ROWSELECTION_H
-#define VEXAL_MONITOR_ROWSELECTION_H
+#pragma once
 
 #include <QList>
 
 #include <algorithm>
+
+namespace vexal::monitor {
 
 // `selected` may come in any order and hold repeats (as a selection model
 // gives them); rows outside 0..rowCount-1 are not rows and are dropped.
@@ -24,4 +25,4 @@ inline QList<qsizetype> rowsToUse(qsizetype rowCount, QList<qsizetype> selected)
     return selected;
 }
 
-#endif // VEXAL_MONITOR_ROWSELECTION_H
+} // namespace vexal::monitor

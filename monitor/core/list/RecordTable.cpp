@@ -11,6 +11,8 @@
 #include <limits>
 #include <numeric>
 
+namespace vexal::monitor {
+
 namespace {
 
 // The monitor's own names; they differ from the library's in "HeapRealloc".
@@ -291,3 +293,5 @@ QString RecordTable::loadingProgressText(qsizetype n)
 {
     return n % ProgressStep == 0 ? QStringLiteral("Loaded %1 records...").arg(n) : QString();
 }
+
+} // namespace vexal::monitor

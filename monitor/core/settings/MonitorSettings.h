@@ -4,6 +4,7 @@
 #pragma once
 
 #include "SettingsStore.h"
+#include "synthesis/CodeSynthesis.h"
 
 #include <Protocol.h>
 
@@ -28,9 +29,6 @@ constexpr int kPeriodNormal = 2500;
 constexpr int kPeriodFast = 1000;
 constexpr int kPeriodUltra = 200;
 
-// A filter group's choice: the all, the exact or the between choice.
-enum FilterChoice { kAllChoice = 0, kExactChoice = 1, kBetweenChoice = 2 };
-
 struct MonitorSettings {
     // Position
     int mainTop = 50;
@@ -44,9 +42,9 @@ struct MonitorSettings {
     int videoSpeed = kPeriodFast;
     bool fullPath = false;
     // Synthesis
-    int lineCheck = kExactChoice;
-    int sizeCheck = kExactChoice;
-    int indexCheck = kAllChoice;
+    int lineCheck = int(FilterChoice::Exact);
+    int sizeCheck = int(FilterChoice::Exact);
+    int indexCheck = int(FilterChoice::All);
     QString minLine = QStringLiteral("0");
     QString maxLine = QStringLiteral("0");
     QString minSize = QStringLiteral("0");

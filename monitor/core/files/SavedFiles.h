@@ -5,12 +5,12 @@
 //
 // Inputs are plain data, so that the desktop window and the command-line
 // monitor write the same bytes.
-#ifndef VEXAL_MONITOR_SAVEDFILES_H
-#define VEXAL_MONITOR_SAVEDFILES_H
+#pragma once
 
-#include "CodeSynthesis.h"
-#include "ReceivedState.h"
-#include "RecordTable.h"
+#include "connection/ReceivedState.h"
+#include "list/RecordTable.h"
+#include "summary/SummaryState.h"
+#include "synthesis/CodeSynthesis.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -20,10 +20,9 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
-// Where the application asked for a report: VexalShowStatus or
-// VexalShowList, the file as received. The one the connection remembers.
-using CallSite = vexal::monitor::CallSite;
+namespace vexal::monitor {
 
 // The origin a saved summary names, if any: none while the data-origin
 // line field reads "N/A"; otherwise the ShowStatus call site, or the
@@ -33,15 +32,9 @@ std::optional<CallSite> summaryOrigin(QStringView dataLineField, const CallSite 
 // The origin a saved list names: the ShowList call site unless "N/A".
 std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &showList);
 
-// One row of the summary table as it shows it.
-struct SummaryRow {
-    QString name;
-    QString calls;
-    QString allocated;
-};
-
-// Every row but the last (the library's own bookkeeping) is written.
-QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const QList<SummaryRow> &rows);
+// The rows of the summary table as it shows them; every row but the last
+// (the library's own bookkeeping) is written.
+QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::vector<SummaryRow> &rows);
 
 // The text of a row's cell as the list view shows it.
 using ListCellText = std::function<QByteArray(qsizetype row, ListColumn column)>;
@@ -74,4 +67,4 @@ QString cannotOpenForWritingMessage(const QString &name);
 QString writingFileText(SavedFileKind kind);
 QString fileWrittenText(SavedFileKind kind, const QString &name);
 
-#endif // VEXAL_MONITOR_SAVEDFILES_H
+} // namespace vexal::monitor
