@@ -73,12 +73,16 @@ private slots:
 
     void codeFileIndentsAndEndsLinesAsChosen()
     {
-        GeneratedCode code;
-        for (const char *line : {"L1", "L2", "L3"})
-            code.append(line);
-        QCOMPARE(codeFileBytes(code, {2, 0}, 2, true, "\n"), "\t\tL1\n\t\tL3\n");
-        QCOMPARE(codeFileBytes(code, {}, 0, false, "\r\n"), "L1\r\nL2\r\nL3\r\n");
-        QCOMPARE(codeFileBytes(code, {1}, 120, false, "\n"), QByteArray(120, ' ') + "L2\n");
+        SynthesisOptions options;
+        options.regardlessOfFile = true;
+        options.line.choice = options.size.choice = int(FilterChoice::All);
+        options.index.choice = int(FilterChoice::Exact);
+        const GeneratedCode code = generateCode(tableOf({{.index = 1}, {.index = 2}, {.index = 3}}), options, {});
+        auto L = [](int index) { return "VexalFreeThese(\"\", 0, 0, 0, 0, 0, " + QByteArray::number(index) + ", "
+                                        + QByteArray::number(index) + ");"; };
+        QCOMPARE(codeFileBytes(code, {2, 0}, 2, true, "\n"), "\t\t" + L(1) + "\n\t\t" + L(3) + "\n");
+        QCOMPARE(codeFileBytes(code, {}, 0, false, "\r\n"), L(1) + "\r\n" + L(2) + "\r\n" + L(3) + "\r\n");
+        QCOMPARE(codeFileBytes(code, {1}, 120, false, "\n"), QByteArray(120, ' ') + L(2) + "\n");
     }
 
     void extensionIsAddedOnlyToANameWithoutADot()
