@@ -2,11 +2,14 @@
 #include "SavedFiles.h"
 
 #include "list/RowSelection.h"
+#include "list/RowTexts.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
+#include <string>
 
 namespace vexal::monitor {
 
@@ -49,6 +52,18 @@ void appendRight(QByteArray &out, QByteArrayView text, qsizetype width)
     out += text;
 }
 
+void writeLeft(ByteWriter &out, QByteArrayView text, qsizetype width)
+{
+    out.append(text);
+    out.fill(width - text.size(), ' ');
+}
+
+void writeRight(ByteWriter &out, QByteArrayView text, qsizetype width)
+{
+    out.fill(width - text.size(), ' ');
+    out.append(text);
+}
+
 // A line and a line of "-" as long, each ending CR LF.
 void appendUnderlined(QByteArray &out, QByteArrayView text)
 {
@@ -58,29 +73,42 @@ void appendUnderlined(QByteArray &out, QByteArrayView text)
     out += ReportLineEnding;
 }
 
-void appendHeader(QByteArray &out, const std::optional<CallSite> &origin, QByteArrayView caption)
+QByteArray header(const std::optional<CallSite> &origin, QByteArrayView caption)
 {
+    QByteArray out;
     if (origin) {
         appendUnderlined(out, "From file: " + origin->file + ", line: "
                                   + QByteArray::number(origin->line));
         out += ReportLineEnding;
     }
     appendUnderlined(out, caption);
+    return out;
 }
 
-void appendListLine(QByteArray &out, qsizetype fileWidth,
-                    const std::function<QByteArray(ListColumn)> &text)
+template <class Cells>
+void writeListLine(ByteWriter &out, qsizetype fileWidth, const Cells &cells)
 {
-    appendLeft(out, text(ListColumn::File), fileWidth);
+    writeLeft(out, cells[ListColumn::File], fileWidth);
     for (const ListColumnLayout &layout : ListLayout) {
-        out.append(layout.gap, ' ');
+        out.fill(layout.gap, ' ');
         if (layout.left)
-            appendLeft(out, text(layout.column), layout.width);
+            writeLeft(out, cells[layout.column], layout.width);
         else
-            appendRight(out, text(layout.column), layout.width);
+            writeRight(out, cells[layout.column], layout.width);
     }
-    out += ReportLineEnding;
+    out.append(ReportLineEnding);
 }
+
+// The column captions, indexed as a row's cells are.
+struct ListCaptions {
+    std::array<QByteArray, ListColumnCount> texts;
+    ListCaptions()
+    {
+        for (int c = 0; c < ListColumnCount; ++c)
+            texts[size_t(c)] = RecordTable::columnCaption(ListColumn(c)).toUtf8();
+    }
+    QByteArrayView operator[](ListColumn column) const { return texts[size_t(column)]; }
+};
 
 } // namespace
 
@@ -101,8 +129,7 @@ std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &sh
 
 QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::vector<SummaryRow> &rows)
 {
-    QByteArray out;
-    appendHeader(out, origin, "Summary of Allocations");
+    QByteArray out = header(origin, "Summary of Allocations");
     appendLeft(out, "Function", SummaryNameWidth);
     appendLeft(out, "No of calls", SummaryHeadCallsWidth);
     out += "Allocated (B)";
@@ -116,44 +143,64 @@ QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::ve
     return out;
 }
 
-QByteArray listFileBytes(const std::optional<CallSite> &origin, qsizetype rowCount,
-                         const ListCellText &cell)
+void writeListFile(ByteWriter &out, const std::optional<CallSite> &origin, const RecordTable &table,
+                   bool fullPath, const QList<qsizetype> &rows)
 {
+    // The file column is as wide as the widest name written; the names are
+    // few, the rows many.
+    std::vector<char> used(size_t(table.fileNameCount()), 0);
+    for (qsizetype row : rows)
+        used[table.record(row).fileId] = 1;
     qsizetype widest = 0;
-    for (qsizetype row = 0; row < rowCount; ++row)
-        widest = std::max(widest, cell(row, ListColumn::File).size());
+    for (size_t id = 0; id < used.size(); ++id) {
+        if (used[id]) {
+            const QByteArray &name = table.fileName(uint32_t(id));
+            widest = std::max(widest, fullPath ? name.size() : RecordTable::shortFileName(name).size());
+        }
+    }
     const qsizetype fileWidth = widest + ListFileGap;
 
-    QByteArray out;
-    appendHeader(out, origin, "Detailed List of Outstanding Memory Allocations");
-    appendListLine(out, fileWidth,
-                   [](ListColumn column) { return RecordTable::columnCaption(column).toUtf8(); });
-    for (qsizetype row = 0; row < rowCount; ++row)
-        appendListLine(out, fileWidth, [&](ListColumn column) { return cell(row, column); });
-    return out;
+    out.append(header(origin, "Detailed List of Outstanding Memory Allocations"));
+    writeListLine(out, fileWidth, ListCaptions());
+    RowTexts cells;
+    for (qsizetype row : rows) {
+        cells.fill(table, row, fullPath);
+        writeListLine(out, fileWidth, cells);
+    }
 }
 
 QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTable &table,
                          bool fullPath, const QList<qsizetype> &selectedRows)
 {
     const QList<qsizetype> rows = rowsToUse(table.size(), selectedRows);
-    return listFileBytes(origin, rows.size(), [&](qsizetype row, ListColumn column) {
-        return table.cell(rows[row], column, fullPath);
-    });
+    return collectBytes([&](ByteWriter &out) { writeListFile(out, origin, table, fullPath, rows); });
+}
+
+void writeCodeFile(ByteWriter &out, const GeneratedCode &code, const QList<qsizetype> &selectedRows,
+                   int indentation, bool tabs, QByteArrayView lineEnding)
+{
+    // Any count is written in full: the spinner allows up to 999.
+    const QByteArray indent(std::max(indentation, 0), tabs ? '\t' : ' ');
+    std::string room;
+    auto writeLine = [&](qsizetype row) {
+        out.append(indent);
+        out.append(code.line(row, room));
+        out.append(lineEnding);
+    };
+    if (selectedRows.isEmpty()) {
+        for (qsizetype row = 0; row < code.size(); ++row)
+            writeLine(row);
+    } else {
+        for (qsizetype row : rowsToUse(code.size(), selectedRows))
+            writeLine(row);
+    }
 }
 
 QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
                          int indentation, bool tabs, QByteArrayView lineEnding)
 {
-    // Any count is written in full: the spinner allows up to 999.
-    const QByteArray indent(std::max(indentation, 0), tabs ? '\t' : ' ');
-    QByteArray out;
-    for (qsizetype row : rowsToUse(code.size(), selectedRows)) {
-        out += indent;
-        out += code.line(row);
-        out += lineEnding;
-    }
-    return out;
+    return collectBytes(
+        [&](ByteWriter &out) { writeCodeFile(out, code, selectedRows, indentation, tabs, lineEnding); });
 }
 
 QString withDefaultExtension(const QString &chosenName, SavedFileKind kind)

@@ -7,6 +7,8 @@
 // monitor write the same bytes.
 #pragma once
 
+#include "ByteWriter.h"
+
 #include "connection/ReceivedState.h"
 #include "list/RecordTable.h"
 #include "summary/SummaryState.h"
@@ -18,7 +20,6 @@
 #include <QString>
 #include <QStringView>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,17 +37,18 @@ std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &sh
 // (the library's own bookkeeping) is written.
 QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::vector<SummaryRow> &rows);
 
-// The text of a row's cell as the list view shows it.
-using ListCellText = std::function<QByteArray(qsizetype row, ListColumn column)>;
-QByteArray listFileBytes(const std::optional<CallSite> &origin, qsizetype rowCount,
-                         const ListCellText &cell);
-// The table's selected rows, or all when none is selected, as shown with
-// full or short file names.
+// The list file of `rows` of the table, in that order, as shown with full
+// or short file names.
+void writeListFile(ByteWriter &out, const std::optional<CallSite> &origin, const RecordTable &table,
+                   bool fullPath, const QList<qsizetype> &rows);
+// The table's selected rows, or all when none is selected.
 QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTable &table,
                          bool fullPath, const QList<qsizetype> &selectedRows);
 
 // The selected generated lines, or all when none is selected, each after
 // `indentation` spaces or tabs and followed by `lineEnding`.
+void writeCodeFile(ByteWriter &out, const GeneratedCode &code, const QList<qsizetype> &selectedRows,
+                   int indentation, bool tabs, QByteArrayView lineEnding);
 QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
                          int indentation, bool tabs, QByteArrayView lineEnding);
 

@@ -27,9 +27,7 @@ QByteArray SavedFileContents::list(const RecordTable *table, bool fullPath, cons
 {
     return state_.connection.locked([&](ReceivedState &state) {
         const std::optional<CallSite> origin = listOrigin(dataLineField(state_.origin), state.listCall);
-        if (table == nullptr)
-            return listFileBytes(origin, 0, [](qsizetype, ListColumn) { return QByteArray(); });
-        return listFileBytes(origin, *table, fullPath, selectedRows);
+        return listFileBytes(origin, table != nullptr ? *table : RecordTable(), fullPath, selectedRows);
     });
 }
 
