@@ -222,7 +222,9 @@ private slots:
         QVERIFY(w.view.enabled(G::ShowFullPath) && w.view.enabled(G::GenerateCode));
         const auto list = w.view.read<std::shared_ptr<RecordTable>>([&] { return w.view.list; });
         QVERIFY(list && list->isEmpty());
-        QCOMPARE(w.controller.listFileContents(list.get(), false, {}).left(11), QByteArray("From file: "));
+        const QByteArray saved =
+            collectBytes([&](ByteWriter &out) { w.controller.listFileContents(out, list.get(), false, {}); });
+        QCOMPARE(saved.left(11), QByteArray("From file: "));
     }
 
     void aConnectionLostMidListLeavesNoHalfFilledList()

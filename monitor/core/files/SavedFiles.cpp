@@ -40,18 +40,6 @@ constexpr ListColumnLayout ListLayout[] = {
 
 // A text longer than its width is written whole, without padding: a saved
 // report never cuts what the view shows.
-void appendLeft(QByteArray &out, QByteArrayView text, qsizetype width)
-{
-    out += text;
-    out.append(std::max<qsizetype>(width - text.size(), 0), ' ');
-}
-
-void appendRight(QByteArray &out, QByteArrayView text, qsizetype width)
-{
-    out.append(std::max<qsizetype>(width - text.size(), 0), ' ');
-    out += text;
-}
-
 void writeLeft(ByteWriter &out, QByteArrayView text, qsizetype width)
 {
     out.append(text);
@@ -65,24 +53,21 @@ void writeRight(ByteWriter &out, QByteArrayView text, qsizetype width)
 }
 
 // A line and a line of "-" as long, each ending CR LF.
-void appendUnderlined(QByteArray &out, QByteArrayView text)
+void writeUnderlined(ByteWriter &out, QByteArrayView text)
 {
-    out += text;
-    out += ReportLineEnding;
-    out.append(text.size(), '-');
-    out += ReportLineEnding;
+    out.append(text);
+    out.append(ReportLineEnding);
+    out.fill(text.size(), '-');
+    out.append(ReportLineEnding);
 }
 
-QByteArray header(const std::optional<CallSite> &origin, QByteArrayView caption)
+void writeHeader(ByteWriter &out, const std::optional<CallSite> &origin, QByteArrayView caption)
 {
-    QByteArray out;
     if (origin) {
-        appendUnderlined(out, "From file: " + origin->file + ", line: "
-                                  + QByteArray::number(origin->line));
-        out += ReportLineEnding;
+        writeUnderlined(out, "From file: " + origin->file + ", line: " + QByteArray::number(origin->line));
+        out.append(ReportLineEnding);
     }
-    appendUnderlined(out, caption);
-    return out;
+    writeUnderlined(out, caption);
 }
 
 template <class Cells>
@@ -129,18 +114,19 @@ std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &sh
 
 QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::vector<SummaryRow> &rows)
 {
-    QByteArray out = header(origin, "Summary of Allocations");
-    appendLeft(out, "Function", SummaryNameWidth);
-    appendLeft(out, "No of calls", SummaryHeadCallsWidth);
-    out += "Allocated (B)";
-    out += ReportLineEnding;
-    for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
-        appendLeft(out, rows[i].caption.toUtf8(), SummaryNameWidth);
-        appendRight(out, rows[i].calls.toUtf8(), SummaryCallsWidth);
-        appendRight(out, rows[i].bytes.toUtf8(), SummaryAllocatedWidth);
-        out += ReportLineEnding;
-    }
-    return out;
+    return collectBytes([&](ByteWriter &out) {
+        writeHeader(out, origin, "Summary of Allocations");
+        writeLeft(out, "Function", SummaryNameWidth);
+        writeLeft(out, "No of calls", SummaryHeadCallsWidth);
+        out.append("Allocated (B)");
+        out.append(ReportLineEnding);
+        for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+            writeLeft(out, rows[i].caption.toUtf8(), SummaryNameWidth);
+            writeRight(out, rows[i].calls.toUtf8(), SummaryCallsWidth);
+            writeRight(out, rows[i].bytes.toUtf8(), SummaryAllocatedWidth);
+            out.append(ReportLineEnding);
+        }
+    });
 }
 
 void writeListFile(ByteWriter &out, const std::optional<CallSite> &origin, const RecordTable &table,
@@ -160,20 +146,13 @@ void writeListFile(ByteWriter &out, const std::optional<CallSite> &origin, const
     }
     const qsizetype fileWidth = widest + ListFileGap;
 
-    out.append(header(origin, "Detailed List of Outstanding Memory Allocations"));
+    writeHeader(out, origin, "Detailed List of Outstanding Memory Allocations");
     writeListLine(out, fileWidth, ListCaptions());
     RowTexts cells;
     for (qsizetype row : rows) {
         cells.fill(table, row, fullPath);
         writeListLine(out, fileWidth, cells);
     }
-}
-
-QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTable &table,
-                         bool fullPath, const QList<qsizetype> &selectedRows)
-{
-    const QList<qsizetype> rows = rowsToUse(table.size(), selectedRows);
-    return collectBytes([&](ByteWriter &out) { writeListFile(out, origin, table, fullPath, rows); });
 }
 
 void writeCodeFile(ByteWriter &out, const GeneratedCode &code, const QList<qsizetype> &selectedRows,
@@ -187,20 +166,13 @@ void writeCodeFile(ByteWriter &out, const GeneratedCode &code, const QList<qsize
         out.append(code.line(row, room));
         out.append(lineEnding);
     };
-    if (selectedRows.isEmpty()) {
+    if (selectedRows.isEmpty()) { // all, without a list of a million row numbers
         for (qsizetype row = 0; row < code.size(); ++row)
             writeLine(row);
     } else {
         for (qsizetype row : rowsToUse(code.size(), selectedRows))
             writeLine(row);
     }
-}
-
-QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
-                         int indentation, bool tabs, QByteArrayView lineEnding)
-{
-    return collectBytes(
-        [&](ByteWriter &out) { writeCodeFile(out, code, selectedRows, indentation, tabs, lineEnding); });
 }
 
 QString withDefaultExtension(const QString &chosenName, SavedFileKind kind)
@@ -220,13 +192,15 @@ bool isLockedForWriting(const QString &name)
     return !info.isWritable() || !(info.permissions() & AnyWrite);
 }
 
-bool writeFileBytes(const QString &name, const QByteArray &bytes)
+bool writeFile(const QString &name, const FileContents &write)
 {
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     // Unlike the open, a failed write (a full disk) would otherwise go unseen.
-    return file.write(bytes) == bytes.size() && file.flush();
+    ByteWriter out([&file](QByteArrayView bytes) { return file.write(bytes.data(), bytes.size()) == bytes.size(); });
+    write(out);
+    return out.flush() && file.flush();
 }
 
 QString lockedForWritingMessage(const QString &name)

@@ -20,6 +20,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -41,16 +42,11 @@ QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::ve
 // or short file names.
 void writeListFile(ByteWriter &out, const std::optional<CallSite> &origin, const RecordTable &table,
                    bool fullPath, const QList<qsizetype> &rows);
-// The table's selected rows, or all when none is selected.
-QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTable &table,
-                         bool fullPath, const QList<qsizetype> &selectedRows);
 
 // The selected generated lines, or all when none is selected, each after
 // `indentation` spaces or tabs and followed by `lineEnding`.
 void writeCodeFile(ByteWriter &out, const GeneratedCode &code, const QList<qsizetype> &selectedRows,
                    int indentation, bool tabs, QByteArrayView lineEnding);
-QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
-                         int indentation, bool tabs, QByteArrayView lineEnding);
 
 enum class SavedFileKind { Summary, List, Code };
 
@@ -60,8 +56,11 @@ QString withDefaultExtension(const QString &chosenName, SavedFileKind kind);
 // An existing file that must not be written: read-only by its attributes,
 // even for a user (root) whom the system would let write it.
 bool isLockedForWriting(const QString &name);
-// Creates or truncates the file and writes the bytes; false if any of it failed.
-bool writeFileBytes(const QString &name, const QByteArray &bytes);
+// Creates or truncates the file and writes what `write` writes, a buffer at
+// a time; false if any of it failed (`write` is not called when the file
+// cannot be opened).
+using FileContents = std::function<void(ByteWriter &out)>;
+bool writeFile(const QString &name, const FileContents &write);
 
 inline constexpr const char *FileErrorCaption = "File Error";
 QString lockedForWritingMessage(const QString &name);

@@ -67,16 +67,18 @@ public:
     // Takes its own share of the table: reloading the view lets go of the view's.
     void sortList(std::shared_ptr<RecordTable> table, ListColumn column) { list_.sort(std::move(table), column); }
     void generateCode(const RecordTable *table, const SynthesisOptions &options, const QList<qsizetype> &selectedRows);
-    // The bytes of the three saved files, read under the communication lock.
-    QByteArray summaryFileContents() { return saved_.summary(); }
-    QByteArray listFileContents(const RecordTable *table, bool fullPath, const QList<qsizetype> &selectedRows)
+    // The bytes of the three saved files, read and written under the
+    // communication lock.
+    void summaryFileContents(ByteWriter &out) { saved_.summary(out); }
+    void listFileContents(ByteWriter &out, const RecordTable *table, bool fullPath,
+                          const QList<qsizetype> &selectedRows)
     {
-        return saved_.list(table, fullPath, selectedRows);
+        saved_.list(out, table, fullPath, selectedRows);
     }
-    QByteArray codeFileContents(const GeneratedCode *code, const QList<qsizetype> &selectedRows, int indentation,
-                                bool tabs)
+    void codeFileContents(ByteWriter &out, const GeneratedCode *code, const QList<qsizetype> &selectedRows,
+                          int indentation, bool tabs)
     {
-        return saved_.code(code, selectedRows, indentation, tabs);
+        saved_.code(out, code, selectedRows, indentation, tabs);
     }
 
 private:
