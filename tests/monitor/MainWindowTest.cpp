@@ -216,6 +216,9 @@ private slots:
             QTest::qWait(20);
         }
         QVERIFY(getList->isEnabled());
+        // A busy machine can leave the peer's listener a moment behind "ok":
+        // the attempts before it answered said so in boxes of their own.
+        boxes.shown.clear();
 
         getList->trigger();
         QCOMPARE(window.statusText(), QStringLiteral("Got list of outstanding memory allocations"));
