@@ -22,15 +22,24 @@ for program in "$vxl" "$peer"; do
   [[ -x $program ]] || { echo "vxl_bench: $program is not built" >&2; exit 2; }
 done
 
-# The library listens on the next port after each monitor, so each run
-# names the port the previous one left it on.
+# Each run gets an application of its own, listening before vxl starts;
+# the library would listen on another port after each monitor, and only
+# once it has done with the last one.
 port=$((30000 + $$ % 4000))
 work=$(mktemp -d)
-coproc PEER { exec "$peer" "$port" "$records" 100 4; }
-peer_pid=$PEER_PID
-trap 'exec {PEER[1]}>&-; wait "$peer_pid" 2>/dev/null; rm -rf "$work"' EXIT
-read -r ready <&"${PEER[0]}"
-[[ $ready == ready ]] || { echo "vxl_bench: list_peer did not start" >&2; exit 1; }
+trap 'rm -rf "$work"' EXIT
+start_peer() {
+  coproc PEER { exec "$peer" "$port" "$records" 100 4; }
+  local ready
+  read -r ready <&"${PEER[0]}"
+  [[ $ready == ready ]] || { echo "vxl_bench: list_peer did not start" >&2; exit 1; }
+}
+stop_peer() {
+  local pid=$PEER_PID
+  exec {PEER[1]}>&-
+  wait "$pid" 2>/dev/null || true
+  port=$((port + 1))
+}
 
 echo "$records live blocks, 100 call sites, 4 threads; $runs runs each"
 measure() {
@@ -38,9 +47,10 @@ measure() {
   local out=$work/times
   : > "$out"
   for ((run = 0; run < runs; ++run)); do
+    start_peer
     # Written to a pipe, as a reader of vxl's output gets it.
-    /usr/bin/time -o "$out" -a -f "%e %M %U %S" "$vxl" "$@" --port "$port" --scan 0 --timeout 60000 | cat > /dev/null
-    port=$((port + 1))
+    /usr/bin/time -o "$out" -a -f "%e %M %U %S" "$vxl" "$@" --port "$port" --scan 0 --wait 10000 --timeout 60000 | cat > /dev/null
+    stop_peer
   done
   python3 - "$label" "$out" <<'PY'
 import sys
