@@ -29,6 +29,8 @@ public:
     void append(QByteArrayView bytes)
     {
         if (bytes.size() <= kBufferBytes - used_) {
+            if (bytes.isEmpty()) // the view of a null array has no pointer to copy from
+                return;
             std::memcpy(buffer_.get() + used_, bytes.data(), size_t(bytes.size()));
             used_ += bytes.size();
         } else {
