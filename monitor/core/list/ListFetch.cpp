@@ -34,6 +34,7 @@ private:
 
 ListFetch::Result ListFetch::run(RecordTable &table, const Progress &progress)
 {
+    const std::lock_guard transfer(connection_.listTransferMutex());
     Result result;
     if (!connection_.request(Connection::Request::ListStart, timeout_)) {
         result.outcome = failure(connection_);
