@@ -42,6 +42,14 @@ SitesChart::SitesChart(QWidget *parent) : QChartView(parent)
     chart->addAxis(timeAxis_, Qt::AlignBottom);
     chart->addAxis(bytesAxis_, Qt::AlignLeft);
     chart->legend()->setAlignment(Qt::AlignRight);
+    for (std::size_t i = 0; i < kLinesMax; ++i) {
+        auto *series = new QLineSeries;
+        chart->addSeries(series);
+        series->attachAxis(timeAxis_);
+        series->attachAxis(bytesAxis_);
+        series->setVisible(false);
+        series_.push_back(series);
+    }
     QChart *made = this->chart();
     setChart(chart);
     delete made;
@@ -52,7 +60,6 @@ SitesChart::SitesChart(QWidget *parent) : QChartView(parent)
 void SitesChart::show(const std::vector<Line> &lines, const QString &title)
 {
     QChart *chart = this->chart();
-    chart->removeAllSeries();
     chart->setTitle(title);
     double largest = 0;
     double last = 0;
@@ -64,16 +71,19 @@ void SitesChart::show(const std::vector<Line> &lines, const QString &title)
     }
     const Unit unit = unitFor(largest);
     bytesAxis_->setTitleText(QStringLiteral("Live bytes (%1)").arg(QLatin1String(unit.name)));
-    for (std::size_t i = 0; i < lines.size() && i < kLinesMax; ++i) {
-        auto *series = new QLineSeries;
-        series->setName(lines[i].name);
+    for (std::size_t i = 0; i < kLinesMax; ++i) {
+        QLineSeries *series = series_[i];
+        if (i >= lines.size()) {
+            series->setVisible(false);
+            series->clear();
+            continue;
+        }
         QList<QPointF> points = lines[i].points;
         for (QPointF &point : points)
             point.setY(point.y() / unit.divisor);
         series->replace(points);
-        chart->addSeries(series);
-        series->attachAxis(timeAxis_);
-        series->attachAxis(bytesAxis_);
+        series->setName(lines[i].name);
+        series->setVisible(true);
     }
     timeAxis_->setRange(0, std::max(last, 1.0));
     bytesAxis_->setRange(0, std::max(largest / unit.divisor, 1.0));
@@ -81,6 +91,9 @@ void SitesChart::show(const std::vector<Line> &lines, const QString &title)
     bytesAxis_->applyNiceNumbers();
 }
 
-int SitesChart::lineCount() const { return int(chart()->series().size()); }
+int SitesChart::lineCount() const
+{
+    return int(std::count_if(series_.begin(), series_.end(), [](const QLineSeries *s) { return s->isVisible(); }));
+}
 
 } // namespace vexal::monitor

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+class QLineSeries;
 class QValueAxis;
 
 namespace vexal::monitor {
@@ -32,6 +33,8 @@ public:
     int lineCount() const;
 
 private:
+    // Made once and reused: making a series costs more than filling one.
+    std::vector<QLineSeries *> series_;
     QValueAxis *timeAxis_ = nullptr;
     QValueAxis *bytesAxis_ = nullptr;
 };

@@ -107,6 +107,8 @@ void SitesWindow::applyFrame(std::shared_ptr<const SitesFrame> frame)
 {
     // The rows change; the selection stays with its sites.
     const std::vector<SiteKey> selected = selectedSites();
+    // One chart update, below, not one for the reset and one for the selection.
+    const QSignalBlocker quiet(ui_->lvwSites->selectionModel());
     model_->setFrame(std::move(frame));
     QItemSelection selection;
     for (const SiteKey &key : selected) {
@@ -116,6 +118,7 @@ void SitesWindow::applyFrame(std::shared_ptr<const SitesFrame> frame)
     }
     if (!selection.isEmpty())
         ui_->lvwSites->selectionModel()->select(selection, QItemSelectionModel::Select);
+    generate_->setEnabled(!selection.isEmpty());
     updateChart();
 }
 
@@ -187,11 +190,8 @@ void SitesWindow::updateChart()
     const std::size_t selected = keys.size();
     QString title;
     if (keys.empty() && model_->frame()) {
-        for (int row : sortedRows(*model_->frame(), SiteColumn::Bytes, true)) {
-            if (keys.size() == std::size_t(kLargestShown))
-                break;
+        for (int row : largestRows(*model_->frame(), kLargestShown))
             keys.push_back(model_->frame()->rows[std::size_t(row)].site.key);
-        }
         title = QStringLiteral("Live bytes of the %1 largest sites").arg(keys.size());
     } else if (selected > SitesChart::kLinesMax) {
         keys.resize(SitesChart::kLinesMax);

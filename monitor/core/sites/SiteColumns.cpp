@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
-#include <tuple>
 
 namespace vexal::monitor {
 
@@ -17,7 +16,7 @@ QString signedNumber(int64_t value)
     return value > 0 ? QStringLiteral("+%1").arg(value) : QString::number(value);
 }
 
-// The key of a row for a column; rows compare by it, then by the tie-break.
+// The value a row is ordered by in a column; Site and Function go by name.
 double numericKey(const SiteRow &row, SiteColumn column)
 {
     switch (column) {
@@ -38,11 +37,20 @@ double numericKey(const SiteRow &row, SiteColumn column)
     return 0;
 }
 
-// Sites in a stable order: file, line, memory function.
-bool siteBefore(const SiteKey &a, const SiteKey &b)
+// Sites in a stable order: file, line, memory function. The sites of one
+// file share its name's bytes, which spares comparing them.
+int compareSites(const SiteKey &a, const SiteKey &b)
 {
-    return std::tie(a.file, a.line, a.type) < std::tie(b.file, b.line, b.type);
+    if (a.file.constData() != b.file.constData()) {
+        if (const int order = a.file.compare(b.file); order != 0)
+            return order;
+    }
+    if (a.line != b.line)
+        return a.line < b.line ? -1 : 1;
+    return a.type < b.type ? -1 : a.type > b.type ? 1 : 0;
 }
+
+int compareNumbers(double a, double b) { return a < b ? -1 : b < a ? 1 : 0; }
 
 } // namespace
 
@@ -115,40 +123,60 @@ QString cellText(const SiteRow &row, SiteColumn column, bool fullPath)
 
 std::vector<int> sortedRows(const SitesFrame &frame, SiteColumn column, bool descending)
 {
+    // The keys once per row, not once per comparison: ten thousand rows
+    // are sorted at every refresh.
+    struct Keyed {
+        double primary;
+        double secondary;  // the verdict's: growth
+        int64_t bytes;
+        int row;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(frame.rows.size());
+    for (std::size_t i = 0; i < frame.rows.size(); ++i) {
+        const SiteRow &row = frame.rows[i];
+        keyed.push_back({numericKey(row, column),
+                         column == SiteColumn::Verdict ? row.growthBytesPerSecond : 0.0, row.site.bytes, int(i)});
+    }
+    const auto &rows = frame.rows;
+    const int direction = descending ? -1 : 1;
+    auto before = [&](const Keyed &a, const Keyed &b) {
+        const SiteKey &x = rows[std::size_t(a.row)].site.key;
+        const SiteKey &y = rows[std::size_t(b.row)].site.key;
+        int order = 0;
+        if (column == SiteColumn::Site)
+            order = compareSites(x, y);
+        else if (column == SiteColumn::Function)
+            order = RecordTable::typeName(x.type).compare(RecordTable::typeName(y.type));
+        else if ((order = compareNumbers(a.primary, b.primary)) == 0)
+            order = compareNumbers(a.secondary, b.secondary);  // the fastest growing first
+        if (order != 0)
+            return order * direction < 0;
+        // Ties: the largest first, then by site.
+        if (a.bytes != b.bytes)
+            return a.bytes > b.bytes;
+        return compareSites(x, y) < 0;
+    };
+    std::sort(keyed.begin(), keyed.end(), before);
+    std::vector<int> order;
+    order.reserve(keyed.size());
+    for (const Keyed &k : keyed)
+        order.push_back(k.row);
+    return order;
+}
+
+std::vector<int> largestRows(const SitesFrame &frame, std::size_t count)
+{
     std::vector<int> order(frame.rows.size());
     std::iota(order.begin(), order.end(), 0);
-    const auto &rows = frame.rows;
-    auto tieBreak = [&](int a, int b) {
-        const SiteRow &x = rows[std::size_t(a)];
-        const SiteRow &y = rows[std::size_t(b)];
-        if (x.site.bytes != y.site.bytes)
-            return x.site.bytes > y.site.bytes;
-        return siteBefore(x.site.key, y.site.key);
+    count = std::min(count, order.size());
+    auto larger = [&](int a, int b) {
+        const Site &x = frame.rows[std::size_t(a)].site;
+        const Site &y = frame.rows[std::size_t(b)].site;
+        return x.bytes != y.bytes ? x.bytes > y.bytes : compareSites(x.key, y.key) < 0;
     };
-    auto compare = [&](int a, int b) {
-        const SiteRow &x = rows[std::size_t(a)];
-        const SiteRow &y = rows[std::size_t(b)];
-        int order = 0;
-        if (column == SiteColumn::Site) {
-            order = siteBefore(x.site.key, y.site.key) ? -1 : siteBefore(y.site.key, x.site.key) ? 1 : 0;
-        } else if (column == SiteColumn::Function) {
-            const QByteArrayView p = RecordTable::typeName(x.site.key.type);
-            const QByteArrayView q = RecordTable::typeName(y.site.key.type);
-            order = p < q ? -1 : q < p ? 1 : 0;
-        } else {
-            const double p = numericKey(x, column);
-            const double q = numericKey(y, column);
-            order = p < q ? -1 : q < p ? 1 : 0;
-            // The growing sites that grow fastest come first.
-            if (order == 0 && column == SiteColumn::Verdict)
-                order = x.growthBytesPerSecond < y.growthBytesPerSecond ? -1
-                        : y.growthBytesPerSecond < x.growthBytesPerSecond ? 1 : 0;
-        }
-        if (order != 0)
-            return descending ? order > 0 : order < 0;
-        return tieBreak(a, b);
-    };
-    std::sort(order.begin(), order.end(), compare);
+    std::partial_sort(order.begin(), order.begin() + std::ptrdiff_t(count), order.end(), larger);
+    order.resize(count);
     return order;
 }
 

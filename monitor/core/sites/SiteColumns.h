@@ -28,5 +28,7 @@ QString cellText(const SiteRow &row, SiteColumn column, bool fullPath);
 // or descending by its value, ties by bytes (largest first), then by site.
 // The verdict orders growing, shrinking, steady, new when descending.
 std::vector<int> sortedRows(const SitesFrame &frame, SiteColumn column, bool descending);
+// The `count` sites with the most bytes, the largest first.
+std::vector<int> largestRows(const SitesFrame &frame, std::size_t count);
 
 } // namespace vexal::monitor

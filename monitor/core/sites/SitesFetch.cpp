@@ -4,6 +4,8 @@
 #include "list/ListFetch.h"
 #include "list/RecordTable.h"
 
+#include <unordered_set>
+
 namespace vexal::monitor {
 
 const QString SitesFetch::kFallbackNotice =
@@ -54,6 +56,8 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
         long long ticket = 0;
         bool started = false;
         bool ended = false;
+        // The sites of one file share one copy of its name.
+        std::unordered_set<QByteArray> files;
     } shared;
     // The receiving thread stores each site of this request's answer, and
     // wakes this thread at the first (the library answers) and at the end.
@@ -73,7 +77,8 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
         }
         if (state.sitesAnswered + 1 != shared.ticket)
             return false;
-        snapshot.sites.push_back({{QByteArray(received.fileName), received.line, received.recordType},
+        const QByteArray file = *shared.files.insert(QByteArray(received.fileName)).first;
+        snapshot.sites.push_back({{file, received.line, received.recordType},
                                   received.siteBlocks, received.siteBytes, received.firstIndex, received.lastIndex});
         return !std::exchange(shared.started, true);
     });

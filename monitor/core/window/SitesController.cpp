@@ -83,6 +83,12 @@ void SitesController::setAutomatic(bool on, int periodMs)
         wake_.set();
 }
 
+void SitesController::setPeriod(int periodMs)
+{
+    std::lock_guard lock(mutex_);
+    periodMs_ = periodMs;
+}
+
 void SitesController::mark()
 {
     std::shared_ptr<SitesFrame> frame;

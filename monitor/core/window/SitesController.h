@@ -44,6 +44,8 @@ public:
     // Refreshes now and then every `periodMs` from the end of one refresh to
     // the start of the next, while connected.
     void setAutomatic(bool on, int periodMs);
+    // For the refreshes after the next.
+    void setPeriod(int periodMs);
     void mark();
     // Fetches only blocks made since the mark; the samples start afresh,
     // as they count something else.
