@@ -56,6 +56,7 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
         long long ticket = 0;
         bool started = false;
         bool ended = false;
+        bool refused = false;  // the library could not group them this time
         // The sites of one file share one copy of its name.
         std::unordered_set<QByteArray> files;
     } shared;
@@ -72,6 +73,7 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
             snapshot.totalBlocks = received.siteBlocks;
             snapshot.totalBytes = received.siteBytes;
             snapshot.nextIndex = received.nextIndex;
+            shared.refused = received.siteCount < 0;
             shared.ended = true;
             return true;
         }
@@ -98,14 +100,16 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
         bool connected = false;
         std::size_t stored = 0;
         bool started = false;
+        bool refused = false;
         bool ended = connection_.locked([&](ReceivedState &state) {
             connected = state.connected;
             stored = snapshot.sites.size();
             started = shared.started;
+            refused = shared.refused;
             return shared.ended;
         });
         if (ended)
-            return Asked::Answered;
+            return refused ? Asked::NotGrouped : Asked::Answered;
         if (!connected) {
             failure = Outcome::ConnectionLost;
             return Asked::Failed;
