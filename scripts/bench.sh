@@ -3,14 +3,15 @@
 # Builds the default preset (RelWithDebInfo), runs the benchmarks and prints
 # the ratios that matter. Arguments go to the benchmark binary, e.g.
 # --benchmark_filter=TrackedPair or --benchmark_repetitions=5; with
-# repetitions the ratios use the median of each benchmark.
+# repetitions the ratios use the median of each benchmark. Then the
+# interpreter-shaped program, plain against tracked.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$VEXAL_ROOT"
 
 vexal_install_missing
 cmake --preset default -DVEXAL_BUILD_BENCH=ON
-cmake --build --preset default -j "$JOBS" --target vexal_bench
+cmake --build --preset default -j "$JOBS" --target vexal_bench vexal_interpreter_plain vexal_interpreter_tracked
 
 results=build/default/bench/vexal_bench.json
 build/default/bench/vexal_bench --benchmark_out="$results" --benchmark_out_format=json "$@"
@@ -71,3 +72,7 @@ def showBytes(label, value):
 showBytes("resident bytes per live record (1M 16-byte blocks)", perRecord)
 showBytes("churn: resident bookkeeping bytes per live block", churnBytes)
 PY
+
+# The interpreter-shaped program, plain and tracked, in separate processes
+# (VEXAL_BENCH_RUNS runs of each, default 5).
+python3 bench/interpreter/compare.py build/default/bench/interpreter "${VEXAL_BENCH_RUNS:-5}"
