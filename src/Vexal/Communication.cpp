@@ -58,7 +58,7 @@ void sayReason() { say("\tReason: %s\n", getErrorMessage()); }
 
 // The global lock held on the monitor's behalf. Only the receiver takes and
 // gives it back, the latter also when the connection ends; the sender never
-// does, so the receiver's list cursor is never used without the hold.
+// does, so the receiver's list walk is never used without the hold.
 bool holding() { return clientHasEnabledGlobalMutex.load() != 0; }
 
 void takeHold()
@@ -206,13 +206,14 @@ enum class Served {
 
 Served sent(bool written) { return written ? Served::Continue : Served::Broken; }
 
-// The reply to a 3: the record under the list cursor, which moves on.
-TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
+// The reply to a 3: the record the list walk stands on, which moves on.
+TransferRecord nextRecord(RecordWalk &walk, int &lastRecordType)
 {
     TransferRecord message = reply(MSG_LIST_NEXT);
-    // The cursor is only meaningful while the hold keeps the list still.
-    if (cursor != nullptr && holding()) {
-        const AllocationRecord &rec = *recordOf(cursor);
+    // The walk is only meaningful while the hold keeps the records still.
+    const AllocationRecord *current = holding() ? walk.current() : nullptr;
+    if (current != nullptr) {
+        const AllocationRecord &rec = *current;
         message.recordType = rec.type;
         message.recordSize = static_cast<std::int64_t>(exactSize(rec));
         message.line = rec.line;
@@ -221,7 +222,7 @@ TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
         message.recordIndex = static_cast<std::int64_t>(rec.index);
         message.threadId = static_cast<int>(rec.threadId);
         lastRecordType = rec.type;
-        cursor = LinkedListGetNext(cursor);
+        walk.next();
     } else {
         message.recordType = lastRecordType;
         copyFileName(message.fileName, " Internal Error!!!");
@@ -230,7 +231,7 @@ TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
 }
 
 // Serves one command other than a 3: the receiver answers those in batches.
-Served serve(int command, Link *&cursor)
+Served serve(int command, RecordWalk &walk)
 {
     State &st = state();
     switch (command) {
@@ -258,8 +259,11 @@ Served serve(int command, Link *&cursor)
         if (!holding())
             takeHold();
         TransferRecord message = reply(MSG_LIST_START);
-        message.listLength = startAnchor != nullptr ? LinkedListLength(startAnchor) : 0;
-        cursor = startAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
+        message.listLength = started ? static_cast<int>(recordCount()) : 0;
+        if (started)
+            startWalk(walk);
+        else
+            walk.clear();
         return sent(st.outbox.deliver(message));
     }
     case MSG_LIST_END: {
@@ -269,7 +273,7 @@ Served serve(int command, Link *&cursor)
         packStatus(message);
         if (!st.outbox.deliver(message))
             return Served::Broken;
-        cursor = nullptr;
+        walk.clear();
         // Waiters go first: while the hold lasts, no new notice can enter a
         // gate and be let through by this list end, which is not its own.
         wakeReportWaiters();
@@ -284,7 +288,7 @@ Served serve(int command, Link *&cursor)
     case MSG_RELEASE:
         if (!st.outbox.deliver(reply(MSG_RELEASE)))
             return Served::Broken;
-        cursor = nullptr;
+        walk.clear();
         releaseHold();
         return Served::Continue;
     default:
@@ -314,7 +318,7 @@ void endConnection(bool farewell)
 int receiver()
 {
     State &st = state();
-    Link *cursor = nullptr;
+    RecordWalk walk;
     int lastRecordType = 0;
     int pending = 0;  // answered 3s in st.replies, not handed over yet
     SocketData data;
@@ -331,7 +335,7 @@ int receiver()
             // The answers to 3s that arrived together go out in one write:
             // a monitor that asks for many records at once gets them at the
             // speed of the connection, not of one hand-over per record.
-            st.replies[pending++] = nextRecord(cursor, lastRecordType);
+            st.replies[pending++] = nextRecord(walk, lastRecordType);
             if (pending < kBatchMax && socketDataWaiting() != 0)
                 continue;
         }
@@ -340,7 +344,7 @@ int receiver()
             pending = 0;
         }
         if (command != MSG_LIST_NEXT && served == Served::Continue)
-            served = serve(command, cursor);
+            served = serve(command, walk);
         if (served != Served::Continue) {
             // The commands the monitor queued behind are dropped unread.
             farewell = served == Served::Disconnect;

@@ -2,7 +2,7 @@
 // Tracking core: library state, lifecycle, the wrappers and the two workers
 // (allocate, release) that every wrapper funnels into, and the log line.
 #include "Communication.h"
-#include "LinkedListInternal.h"
+#include "LinkedList.h"
 #include "Platform.h"
 #include "RecordStore.h"
 #include "VexalInternal.h"
@@ -28,8 +28,7 @@ std::atomic<std::uint64_t> globalIndex{0};
 std::int64_t internalUse = 0;
 std::int64_t freeFailed = 0;
 std::int64_t addressNotStored = 0;
-Link *startAnchor = nullptr;
-Link *stopAnchor = nullptr;
+bool started = false;
 
 std::atomic<int> portNumber{0};
 std::atomic<int> clientHasEnabledGlobalMutex{0};
@@ -42,8 +41,11 @@ AddressIndex addressIndex{nodePool};
 NameTable fileNames;
 LargeSizes largeSizes;
 
+// What the reports call internal use: a record, a list link and a copy of
+// the file name per record, whatever the records really take.
 constexpr std::int64_t kBytesPerRecordBase =
     static_cast<std::int64_t>(sizeof(AllocationRecord) + sizeof(Link) + 1);
+constexpr std::int64_t kBytesOfAnchors = 2 * static_cast<std::int64_t>(sizeof(Link));
 
 constexpr const char *kNoteNotMonitored = " (the pointer was not monitored by Vexal)";
 constexpr const char *kNoteSizeZero = " (the size equals zero, why the original data was freed)";
@@ -82,53 +84,48 @@ std::uint64_t recordedSize(const AllocationRequest &rq)
     }
 }
 
-// Makes and appends a record. A record that cannot be made (out of memory
-// for bookkeeping) is simply not made: the block stays the application's,
+// Makes a record. A record that cannot be made (out of memory for
+// bookkeeping) is simply not made: the block stays the application's,
 // untracked. Returns null then.
-AllocationRecord *addLink(void *address, std::uint64_t size, int line, const char *file, int type)
+AllocationRecord *addRecord(void *address, std::uint64_t size, int line, const char *file, int type)
 {
-    RecordNode *node = nodePool.acquire();
-    if (node == nullptr)
+    AllocationRecord *rec = nodePool.acquire();
+    if (rec == nullptr)
         return nullptr;
     const char *name = fileNames.acquire(file != nullptr ? file : "");
     if (name == nullptr) {
-        nodePool.release(node);
+        nodePool.release(rec);
         return nullptr;
     }
-    AllocationRecord &rec = node->record;
-    rec.address = address;
+    rec->address = address;
     // The public field keeps 32 bits; a larger block is kept whole beside it.
-    rec.size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
-    rec.line = line;
-    rec.file = name;
-    rec.type = type;
-    rec.threadId = currentThreadId();
-    rec.index = globalIndex.load(std::memory_order_relaxed);
-    node->link.datum = reinterpret_cast<intptr_t>(&rec);
-    const bool large = rec.size == kSaturatedSize;
-    if ((large && !largeSizes.put(node, size)) || !addressIndex.insert(node)) {
+    rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
+    rec->line = line;
+    rec->file = name;
+    rec->type = type;
+    rec->threadId = currentThreadId();
+    rec->index = globalIndex.load(std::memory_order_relaxed);
+    const bool large = rec->size == kSaturatedSize;
+    if ((large && !largeSizes.put(rec, size)) || !addressIndex.insert(rec)) {
         if (large)
-            largeSizes.erase(node);
+            largeSizes.erase(rec);
         fileNames.release(name);
-        nodePool.release(node);
+        nodePool.release(rec);
         return nullptr;
     }
-    globalIndex.store(rec.index + 1, std::memory_order_relaxed);
+    globalIndex.store(rec->index + 1, std::memory_order_relaxed);
     internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
-    list::insert(stopAnchor, 0, &node->link);
-    return &rec;
+    return rec;
 }
 
 // Drops a record that is no longer in the address index.
-void dropDetached(RecordNode *node)
+void dropDetached(AllocationRecord *rec)
 {
-    recordLeaving(&node->link);
-    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->record.file));
-    if (node->record.size == kSaturatedSize)
-        largeSizes.erase(node);
-    list::unlink(&node->link);
-    fileNames.release(node->record.file);
-    nodePool.release(node);
+    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec->file));
+    if (rec->size == kSaturatedSize)
+        largeSizes.erase(rec);
+    fileNames.release(rec->file);
+    nodePool.release(rec);
 }
 
 // Takes a record's bytes out of its row.
@@ -137,11 +134,10 @@ void subtractSize(const AllocationRecord &rec)
     counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
-void removeLink(Link *link)
+void removeRecord(AllocationRecord *rec)
 {
-    RecordNode *node = nodeOf(link);
-    addressIndex.erase(node);
-    dropDetached(node);
+    addressIndex.erase(rec);
+    dropDetached(rec);
 }
 
 } // namespace
@@ -155,15 +151,13 @@ void *allocate(AllocationRequest &rq)
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
-    RecordNode *oldNode = nullptr;
+    AllocationRecord *oldRecord = nullptr;
     if (isRealloc && tracking) {
         LockGuard guard(mutGlobalData);
-        if (stopAnchor != nullptr && rq.oldPtr != nullptr) {
-            Link *old = getLink(rq.oldPtr);
-            if (old != nullptr) {
-                oldNode = nodeOf(old);
-                addressIndex.erase(oldNode);
-            }
+        if (started && rq.oldPtr != nullptr) {
+            oldRecord = findRecord(rq.oldPtr);
+            if (oldRecord != nullptr)
+                addressIndex.erase(oldRecord);
         }
     }
 
@@ -201,14 +195,14 @@ void *allocate(AllocationRequest &rq)
     }
 
     if (result == nullptr && !freedBySizeZero) {
-        if (oldNode != nullptr) {
+        if (oldRecord != nullptr) {
             // A failed realloc leaves the old block, so its record returns;
             // if the index cannot take it back, the block goes untracked
             // rather than keep a record that no release could find.
             LockGuard guard(mutGlobalData);
-            if (!addressIndex.insert(oldNode)) {
-                subtractSize(oldNode->record);
-                dropDetached(oldNode);
+            if (!addressIndex.insert(oldRecord)) {
+                subtractSize(*oldRecord);
+                dropDetached(oldRecord);
             }
         }
         if (!tracking)
@@ -225,12 +219,12 @@ void *allocate(AllocationRequest &rq)
     std::uint64_t indexAfter;
     {
         LockGuard guard(mutGlobalData);
-        if (stopAnchor == nullptr)  // called after VexalFinish: nothing to record into
+        if (!started)  // called after VexalFinish: nothing to record into
             return result;
         if (isRealloc) {
-            if (oldNode != nullptr) {
-                subtractSize(oldNode->record);
-                dropDetached(oldNode);
+            if (oldRecord != nullptr) {
+                subtractSize(*oldRecord);
+                dropDetached(oldRecord);
             } else {
                 note = kNoteNotMonitored;
             }
@@ -239,7 +233,7 @@ void *allocate(AllocationRequest &rq)
             note = kNoteSizeZero;
             indexAfter = globalIndex.load(std::memory_order_relaxed);
         } else {
-            AllocationRecord *record = addLink(result, size, rq.line, rq.file, rq.type);
+            AllocationRecord *record = addRecord(result, size, rq.line, rq.file, rq.type);
             if (record != nullptr) {
                 counts[rq.type].calls += 1;
                 counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
@@ -271,18 +265,21 @@ std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
 
 std::uint64_t exactSize(const AllocationRecord &record) noexcept
 {
-    return record.size != kSaturatedSize ? record.size : largeSizes.get(nodeOf(&record));
+    return record.size != kSaturatedSize ? record.size : largeSizes.get(&record);
 }
 
-Link *getLink(const void *address)
+AllocationRecord *findRecord(const void *address) { return addressIndex.find(address); }
+
+AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst)
 {
-    RecordNode *node = addressIndex.find(address);
-    return node != nullptr ? &node->link : nullptr;
+    return walk.start(nodePool, globalIndex.load(std::memory_order_relaxed), newestFirst);
 }
+
+std::size_t recordCount() { return nodePool.live(); }
 
 void *release(const ReleaseRequest &rq)
 {
-    AllocationRecord *rec = rq.link != nullptr ? recordOf(rq.link) : nullptr;
+    AllocationRecord *rec = rq.record;
     const int kind = rec != nullptr ? rec->type : rq.defaultType;
     const int releaseKind = releaseKindOf(kind);
     if (releaseKind < 0) {
@@ -314,7 +311,7 @@ void *release(const ReleaseRequest &rq)
     subtractSize(*rec);
     logInfo(methodNames[releaseKind], "", rq.file, rq.line, rec->type, static_cast<std::int64_t>(exactSize(*rec)),
             rec->address, rec->threadId, rec->index);
-    removeLink(rq.link);
+    removeRecord(rec);
     return result;
 }
 
@@ -362,10 +359,10 @@ void VexalInit(int on, int log, const char *outputPath, int port)
 
     mutGlobalData.lock();
     VexalSet(on, log);
-    LinkedListInit(&startAnchor, &stopAnchor);
+    started = true;
     freeFailed = 0;
     addressNotStored = 0;
-    internalUse = 2 * static_cast<std::int64_t>(sizeof(Link));
+    internalUse = kBytesOfAnchors;
     for (CountRow &row : counts)
         row = CountRow{0, 0};
     globalIndex.store(0, std::memory_order_relaxed);
@@ -384,15 +381,9 @@ void VexalInit(int on, int log, const char *outputPath, int port)
 void VexalFinish(void)
 {
     mutGlobalData.lock();
-    if (startAnchor != nullptr) {
-        // Records live in the pool, not in list-allocated links: detach them
-        // so that the list frees only its anchors.
-        list::detachAll(startAnchor, stopAnchor);
-        LinkedListFinish(&startAnchor, &stopAnchor);
-        internalUse -= 2 * static_cast<std::int64_t>(sizeof(Link));
-    }
-    startAnchor = nullptr;
-    stopAnchor = nullptr;
+    if (started)
+        internalUse -= kBytesOfAnchors;
+    started = false;
     addressIndex.clear();
     nodePool.clear();
     fileNames.clear();
@@ -461,11 +452,11 @@ void VexalFree(void *ptr, const char *file, int line)
         return;
     }
     LockGuard guard(mutGlobalData);
-    if (stopAnchor == nullptr) {  // after VexalFinish: no records left to consult
+    if (!started) {  // after VexalFinish: no records left to consult
         platform::releaseFree(ptr);
         return;
     }
-    release(ReleaseRequest{getLink(ptr), VXL_MALLOC, line, file, ptr});
+    release(ReleaseRequest{findRecord(ptr), VXL_MALLOC, line, file, ptr});
 }
 
 } // extern "C"

@@ -15,9 +15,9 @@ static_assert(NodePool::kSlabBytes <= platform::kHugePage);
 
 namespace {
 
-std::uintptr_t slabBase(const RecordNode *node) noexcept
+std::uintptr_t slabBase(const AllocationRecord *record) noexcept
 {
-    return reinterpret_cast<std::uintptr_t>(node) & ~static_cast<std::uintptr_t>(NodePool::kSlabBytes - 1);
+    return reinterpret_cast<std::uintptr_t>(record) & ~static_cast<std::uintptr_t>(NodePool::kSlabBytes - 1);
 }
 
 } // namespace
@@ -28,39 +28,35 @@ bool NodePool::addSlab() noexcept
         return false;
     if (slabCount_ == slabCapacity_) {
         const std::uint32_t capacity = slabCapacity_ == 0 ? 16 : slabCapacity_ * 2;
-        auto *grown = static_cast<RecordNode **>(std::malloc(capacity * sizeof(RecordNode *)));
+        auto *grown = static_cast<AllocationRecord **>(std::malloc(capacity * sizeof(AllocationRecord *)));
         if (grown == nullptr)
             return false;
         if (slabCount_ != 0)
-            std::memcpy(grown, slabs_, slabCount_ * sizeof(RecordNode *));
+            std::memcpy(grown, slabs_, slabCount_ * sizeof(AllocationRecord *));
         std::free(slabs_);
         slabs_ = grown;
         slabCapacity_ = capacity;
     }
     // The first slab stays on small pages: a program with a few records
     // should not pay for 2 MiB of them.
-    auto *slab = static_cast<RecordNode *>(platform::allocPages(kSlabBytes, slabCount_ > 0));
+    auto *slab = static_cast<AllocationRecord *>(platform::allocPages(kSlabBytes, slabCount_ > 0));
     if (slab == nullptr)
         return false;
     const std::uint32_t number = slabCount_;
     std::memcpy(static_cast<void *>(slab), &number, sizeof number);
     slabs_[slabCount_++] = slab;
-    carved_ = 1;  // node 0 holds the number
+    carved_ = 1;  // place 0 holds the number
     return true;
 }
 
-std::uint32_t NodePool::numberOf(const RecordNode *node) const noexcept
+std::uint32_t NodePool::numberOf(const AllocationRecord *record) const noexcept
 {
-    const std::uintptr_t base = slabBase(node);
+    const std::uintptr_t base = slabBase(record);
     std::uint32_t slab;
     std::memcpy(&slab, reinterpret_cast<const void *>(base), sizeof slab);
-    const auto offset = static_cast<std::uint32_t>((reinterpret_cast<std::uintptr_t>(node) - base) / sizeof(RecordNode));
-    return slab * kNodesPerSlab + offset;
-}
-
-RecordNode *NodePool::node(std::uint32_t number) const noexcept
-{
-    return &slabs_[number / kNodesPerSlab][number % kNodesPerSlab];
+    const auto place =
+        static_cast<std::uint32_t>((reinterpret_cast<std::uintptr_t>(record) - base) / sizeof(AllocationRecord));
+    return slab << kOffsetBits | place;
 }
 
 void NodePool::clear() noexcept
@@ -73,6 +69,7 @@ void NodePool::clear() noexcept
     slabCapacity_ = 0;
     carved_ = kNodesPerSlab;
     freeList_ = nullptr;
+    live_ = 0;
 }
 
 // --- AddressIndex ----------------------------------------------------------
@@ -92,10 +89,10 @@ std::uint32_t AddressIndex::hashOf(const void *address) noexcept
 
 bool AddressIndex::holds(const Slot &slot, std::uint32_t hash, const void *address) const noexcept
 {
-    return slot.hash == hash && pool_.node(slot.node)->record.address == address;
+    return slot.hash == hash && pool_.record(slot.node)->address == address;
 }
 
-RecordNode *AddressIndex::find(const void *address) const noexcept
+AllocationRecord *AddressIndex::find(const void *address) const noexcept
 {
     if (capacity_ == 0)
         return nullptr;
@@ -103,19 +100,19 @@ RecordNode *AddressIndex::find(const void *address) const noexcept
     for (std::size_t slot = hash & (capacity_ - 1); slots_[slot].node != 0; slot = next(slot)) {
         if (holds(slots_[slot], hash, address)) {
             found_ = slot;
-            return pool_.node(slots_[slot].node);
+            return pool_.record(slots_[slot].node);
         }
     }
     return nullptr;
 }
 
-bool AddressIndex::insert(RecordNode *node) noexcept
+bool AddressIndex::insert(AllocationRecord *record) noexcept
 {
     if (tooFull(used_ + 1, capacity_) && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
         return false;
-    const void *address = node->record.address;
+    const void *address = record->address;
     const std::uint32_t hash = hashOf(address);
-    Slot carried{pool_.numberOf(node), hash};
+    Slot carried{pool_.numberOf(record), hash};
     std::size_t slot = hash & (capacity_ - 1);
     // Older records of the same address each move one place along the run,
     // the oldest to its end: the newest is found first.
@@ -131,15 +128,15 @@ bool AddressIndex::insert(RecordNode *node) noexcept
     return true;
 }
 
-void AddressIndex::erase(RecordNode *node) noexcept
+void AddressIndex::erase(AllocationRecord *record) noexcept
 {
     if (capacity_ == 0)
         return;
-    const std::uint32_t number = pool_.numberOf(node);
+    const std::uint32_t number = pool_.numberOf(record);
     if (found_ < capacity_ && slots_[found_].node == number) {
         removeSlot(found_);
     } else {
-        for (std::size_t slot = hashOf(node->record.address) & (capacity_ - 1); slots_[slot].node != 0;
+        for (std::size_t slot = hashOf(record->address) & (capacity_ - 1); slots_[slot].node != 0;
              slot = next(slot)) {
             if (slots_[slot].node == number) {
                 removeSlot(slot);
@@ -345,7 +342,7 @@ void NameTable::clear() noexcept
 
 // --- LargeSizes ------------------------------------------------------------
 
-bool LargeSizes::put(const RecordNode *node, std::uint64_t size) noexcept
+bool LargeSizes::put(const AllocationRecord *record, std::uint64_t size) noexcept
 {
     if (count_ == capacity_) {
         const std::size_t capacity = capacity_ == 0 ? 8 : capacity_ * 2;
@@ -358,23 +355,23 @@ bool LargeSizes::put(const RecordNode *node, std::uint64_t size) noexcept
         entries_ = grown;
         capacity_ = capacity;
     }
-    entries_[count_++] = Entry{node, size};
+    entries_[count_++] = Entry{record, size};
     return true;
 }
 
-std::uint64_t LargeSizes::get(const RecordNode *node) const noexcept
+std::uint64_t LargeSizes::get(const AllocationRecord *record) const noexcept
 {
     for (std::size_t i = 0; i < count_; ++i) {
-        if (entries_[i].node == node)
+        if (entries_[i].record == record)
             return entries_[i].size;
     }
     return kSaturatedSize;  // not reached for a record that holds kSaturatedSize
 }
 
-void LargeSizes::erase(const RecordNode *node) noexcept
+void LargeSizes::erase(const AllocationRecord *record) noexcept
 {
     for (std::size_t i = 0; i < count_; ++i) {
-        if (entries_[i].node == node) {
+        if (entries_[i].record == record) {
             entries_[i] = entries_[--count_];
             return;
         }

@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Bookkeeping behind the record list: where records live, how a record is
-// found by its block's address, the shared copies of file names, and the
-// exact sizes of blocks too large for a record's size field.
+// Bookkeeping behind the records: where they live, how a record is found by
+// its block's address, the shared copies of file names, and the exact sizes
+// of blocks too large for a record's size field.
 // None of these lock; the core uses them only under the global lock.
 #pragma once
 
-#include "LinkedList.h"
 #include "Vexal.h"
 
 #include <cstddef>
@@ -13,86 +12,102 @@
 
 namespace vexal {
 
-// A record and its list link in one allocation; nothing else, so that on a
-// 64-bit POSIX host a node is one 64-byte cache line. The link comes first so
-// that a Link* from the list converts back to its node.
-struct RecordNode {
-    Link link;  // link.datum points at `record`; on the free list link.next is the next free node
-    AllocationRecord record;
-};
-
-inline RecordNode *nodeOf(Link *link) noexcept { return reinterpret_cast<RecordNode *>(link); }
-
-inline const RecordNode *nodeOf(const AllocationRecord *record) noexcept
-{
-    return reinterpret_cast<const RecordNode *>(reinterpret_cast<const char *>(record) -
-                                                offsetof(RecordNode, record));
-}
-
-// Slabs of nodes with a free list: a record costs no call to the platform
-// allocator in the steady state. Nodes are handed out from a slab in order
-// and only as needed, so a small program touches only the pages it uses.
-// Every node has a number, which the address index stores instead of a
-// pointer. Slabs are returned at clear().
+// Slabs of records with a free list: a record costs no call to the platform
+// allocator in the steady state, and nothing beside its own fields: the
+// records keep no list links, their order is their index (RecordWalk).
+// Records are carved from a slab in order and only as needed, so a small
+// program touches only the pages it uses. Every record has a number, which
+// the address index stores instead of a pointer. Slabs are returned at
+// clear().
 class NodePool {
 public:
-    // Null when no slab can be allocated.
-    RecordNode *acquire() noexcept
+    // Null when no slab can be allocated. The caller fills the record.
+    AllocationRecord *acquire() noexcept
     {
-        if (freeList_ != nullptr) {
-            RecordNode *node = freeList_;
-            freeList_ = nodeOf(node->link.next);
-            return node;
+        AllocationRecord *record = freeList_;
+        if (record != nullptr) {
+            freeList_ = static_cast<AllocationRecord *>(record->address);
+        } else {
+            if (carved_ == kNodesPerSlab && !addSlab())
+                return nullptr;
+            record = &slabs_[slabCount_ - 1][carved_++];
         }
-        if (carved_ == kNodesPerSlab && !addSlab())
-            return nullptr;
-        return &slabs_[slabCount_ - 1][carved_++];
+        ++live_;
+        return record;
     }
 
-    void release(RecordNode *node) noexcept
+    void release(AllocationRecord *record) noexcept
     {
-        node->link.next = freeList_ != nullptr ? &freeList_->link : nullptr;
-        freeList_ = node;
+        record->type = kFreeType;
+        record->address = freeList_;
+        freeList_ = record;
+        --live_;
     }
 
     void clear() noexcept;
 
-    std::uint32_t numberOf(const RecordNode *node) const noexcept;  // never 0
-    RecordNode *node(std::uint32_t number) const noexcept;
+    std::uint32_t numberOf(const AllocationRecord *record) const noexcept;  // never 0
+    AllocationRecord *record(std::uint32_t number) const noexcept
+    {
+        return &slabs_[number >> kOffsetBits][number & kOffsetMask];
+    }
 
-    // Slabs are aligned to their size, so a node finds its slab's first bytes,
-    // which hold the slab's number instead of a node.
+    static bool isFree(const AllocationRecord &record) noexcept { return record.type == kFreeType; }
+    std::size_t live() const noexcept { return live_; }
+
+    // Every number that was handed out, free ones among them: 0 < n < end(),
+    // skipping each slab's first place (see below).
+    std::uint32_t end() const noexcept
+    {
+        return slabCount_ == 0 ? 0 : ((slabCount_ - 1) << kOffsetBits) | carved_;
+    }
+    // The number after `number` that names a place, or end().
+    std::uint32_t next(std::uint32_t number) const noexcept
+    {
+        if ((number & kOffsetMask) + 1 < kNodesPerSlab)
+            return number + 1;
+        return (((number >> kOffsetBits) + 1) << kOffsetBits) | 1;
+    }
+
+    // Slabs are aligned to their size, so a record finds its slab's first
+    // bytes, which hold the slab's number instead of a record.
     static constexpr std::size_t kSlabBytes = std::size_t{2} << 20;
-    static constexpr std::uint32_t kNodesPerSlab = static_cast<std::uint32_t>(kSlabBytes / sizeof(RecordNode));
+    static constexpr std::uint32_t kNodesPerSlab = static_cast<std::uint32_t>(kSlabBytes / sizeof(AllocationRecord));
 
 private:
-    static constexpr std::uint32_t kMaxSlabs = UINT32_MAX / kNodesPerSlab;  // node numbers fit 32 bits
+    // A number is the slab's number and the place in it.
+    static constexpr unsigned kOffsetBits = 16;
+    static constexpr std::uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
+    static_assert(kNodesPerSlab <= kOffsetMask);
+    static constexpr std::uint32_t kMaxSlabs = std::uint32_t{1} << (32 - kOffsetBits);
+    static constexpr std::int32_t kFreeType = -1;  // no record of a live block has it
     bool addSlab() noexcept;
 
-    RecordNode **slabs_ = nullptr;
+    AllocationRecord **slabs_ = nullptr;
     std::uint32_t slabCount_ = 0;
     std::uint32_t slabCapacity_ = 0;
-    std::uint32_t carved_ = kNodesPerSlab;  // nodes of the newest slab in use or on the free list
-    RecordNode *freeList_ = nullptr;
+    std::uint32_t carved_ = kNodesPerSlab;  // places of the newest slab in use or on the free list
+    AllocationRecord *freeList_ = nullptr;  // linked through `address`
+    std::size_t live_ = 0;
 };
 
-// Address -> node, newest first for a repeated address. Open addressing with
+// Address -> record, newest first for a repeated address. Open addressing with
 // linear probing, so a lookup costs the same with ten or ten million live
-// records. A slot is 8 bytes: the node's number and a 32-bit hash of its
+// records. A slot is 8 bytes: the record's number and a 32-bit hash of its
 // address. The hash decides a slot's home, so probing, deleting and growing
-// never touch a (likely cold) node; a node is read only to confirm a match.
+// never touch a (likely cold) record; a record is read only to confirm a match.
 // Records of one address sit in one probe run, newest first.
 class AddressIndex {
 public:
     explicit AddressIndex(const NodePool &pool) noexcept : pool_(pool) {}
-    RecordNode *find(const void *address) const noexcept;
-    bool insert(RecordNode *node) noexcept;  // false when the table cannot grow
-    void erase(RecordNode *node) noexcept;
+    AllocationRecord *find(const void *address) const noexcept;
+    bool insert(AllocationRecord *record) noexcept;  // false when the table cannot grow
+    void erase(AllocationRecord *record) noexcept;
     void clear() noexcept;
 
 private:
     struct Slot {
-        std::uint32_t node;  // 0: the slot is empty
+        std::uint32_t node;  // the record's number; 0: the slot is empty
         std::uint32_t hash;
     };
     static constexpr std::size_t kMinCapacity = 1024;
@@ -111,7 +126,7 @@ private:
     Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two
     std::size_t used_ = 0;
-    // Where find() found its node last: a release finds, then erases, the
+    // Where find() found its record last: a release finds, then erases, the
     // same record, and the second probe is saved.
     mutable std::size_t found_ = 0;
 };
@@ -160,14 +175,14 @@ inline constexpr std::uint32_t kSaturatedSize = UINT32_MAX;
 // is 4 GiB or more, so there are few, and a short array does.
 class LargeSizes {
 public:
-    bool put(const RecordNode *node, std::uint64_t size) noexcept;  // false when out of memory
-    std::uint64_t get(const RecordNode *node) const noexcept;
-    void erase(const RecordNode *node) noexcept;
+    bool put(const AllocationRecord *record, std::uint64_t size) noexcept;  // false when out of memory
+    std::uint64_t get(const AllocationRecord *record) const noexcept;
+    void erase(const AllocationRecord *record) noexcept;
     void clear() noexcept;
 
 private:
     struct Entry {
-        const RecordNode *node;
+        const AllocationRecord *record;
         std::uint64_t size;
     };
     Entry *entries_ = nullptr;

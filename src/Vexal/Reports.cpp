@@ -110,8 +110,8 @@ void printList(std::FILE *out, const char *file, int line)
     std::fputs("The list below shows for each registered memory allocation:\n", out);
     std::fputs("'file' : 'line number', 'Memory Access Type', 'size of memory', ", out);
     std::fputs("'Thread Id', 'Index' ('address')\n\n", out);
-    for (Link *link = LinkedListGetFirst(startAnchor); link != nullptr; link = LinkedListGetNext(link)) {
-        const AllocationRecord *rec = recordOf(link);
+    RecordWalk walk;
+    for (const AllocationRecord *rec = started ? startWalk(walk) : nullptr; rec != nullptr; rec = walk.next()) {
         writeLogLine(out, "", "", baseName(rec->file), rec->line, rec->type,
                      static_cast<std::int64_t>(exactSize(*rec)), rec->address, rec->threadId, rec->index);
     }

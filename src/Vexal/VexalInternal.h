@@ -4,9 +4,9 @@
 // written only while mutGlobalData is held.
 #pragma once
 
-#include "LinkedList.h"
 #include "Output.h"
 #include "Platform.h"
+#include "RecordWalk.h"
 #include "Vexal.h"
 
 #include <atomic>
@@ -39,8 +39,7 @@ extern std::atomic<std::uint64_t> globalIndex;  // written under the lock, read 
 extern std::int64_t internalUse;
 extern std::int64_t freeFailed;
 extern std::int64_t addressNotStored;
-extern Link *startAnchor;  // null outside VexalInit .. VexalFinish
-extern Link *stopAnchor;
+extern bool started;  // from VexalInit to VexalFinish: records are kept
 
 // Monitor connection state shared with the communication threads.
 extern std::atomic<int> portNumber;  // read by the launch thread before each listen
@@ -70,7 +69,7 @@ struct AllocationRequest {
 void *allocate(AllocationRequest &rq);
 
 struct ReleaseRequest {
-    Link *link;         // the block's record, or null
+    AllocationRecord *record;  // the block's record, or null
     int defaultType;    // kind assumed for a pointer without record
     int line;
     const char *file;
@@ -84,17 +83,15 @@ struct ReleaseRequest {
 // Frees one block and drops its record; counts and logs. Lock held.
 void *release(const ReleaseRequest &request);
 
-// Newest record link whose block is `address`, or null. Lock held.
-Link *getLink(const void *address);
+// Newest record whose block is `address`, or null. Lock held.
+AllocationRecord *findRecord(const void *address);
 
-// Called as a record leaves the list, so that the walk of VexalGetListEntry
-// never stands on a record that is gone. Lock held.
-void recordLeaving(Link *link);
+// Starts `walk` over the live records, oldest (or newest) first; the first
+// record, or null. Lock held, for as long as the walk is used.
+AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst = false);
 
-inline AllocationRecord *recordOf(Link *link)
-{
-    return reinterpret_cast<AllocationRecord *>(link->datum);
-}
+// The number of live records. Lock held.
+std::size_t recordCount();
 
 // The exact size of a record's block; the record's own field saturates at
 // 4 GiB - 1. Lock held.

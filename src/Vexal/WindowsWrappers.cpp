@@ -28,9 +28,9 @@ void *releaseThrough(int defaultType, void *ptr, const char *file, int line, uns
     if (vxlOn.load(std::memory_order_relaxed) == 0)
         return platform::releaseBlock(ownKind, ptr, heap, heapFlags);
     LockGuard guard(mutGlobalData);
-    if (stopAnchor == nullptr)
+    if (!started)
         return platform::releaseBlock(ownKind, ptr, heap, heapFlags);
-    ReleaseRequest rq{getLink(ptr), defaultType, line, file, ptr, heapFlags, heap};
+    ReleaseRequest rq{findRecord(ptr), defaultType, line, file, ptr, heapFlags, heap};
     return release(rq);
 }
 
