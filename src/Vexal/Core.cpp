@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Tracking core: library state, lifecycle, the wrappers and the two workers
-// (allocate, release) that every wrapper funnels into, and the log line.
+// (allocate, release) that every wrapper funnels into.
 #include "Communication.h"
 #include "LinkedList.h"
 #include "Platform.h"
@@ -13,26 +13,7 @@
 
 namespace vexal {
 
-const char *const methodNames[kMemoryTypes] = {
-    "malloc",      "calloc",     "realloc",   "strdup",     "wcsdup",      "mbsdup",
-    "GlobalAlloc", "LocalAlloc", "HeapAlloc", "HeapReAlloc", "valloc",     "memalign",
-    "free",        "GlobalFree", "LocalFree", "HeapFree"};
-
-std::atomic<int> vxlOn{0};
-std::atomic<int> vxlLog{0};
-Output os;
-platform::CoreLock mutGlobalData;
-
-CountRow counts[kCountRows];
-std::atomic<std::uint64_t> globalIndex{0};
-std::int64_t internalUse = 0;
-std::int64_t freeFailed = 0;
-std::int64_t addressNotStored = 0;
-bool started = false;
-
-std::atomic<int> portNumber{0};
-std::atomic<int> clientHasEnabledGlobalMutex{0};
-std::atomic<int> goOnSending{0};
+TrackingState tracking;
 
 namespace {
 
@@ -65,7 +46,7 @@ constexpr const char *ownSourceName()
 
 void logIllegalSwitch(int value, int sourceLine)
 {
-    os.write([&](std::FILE *out) {
+    tracking.os.write([&](std::FILE *out) {
         std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value,
                      ownSourceName(), sourceLine);
     });
@@ -104,7 +85,7 @@ AllocationRecord *addRecord(void *address, std::uint64_t size, int line, const c
     rec->file = name;
     rec->type = type;
     rec->threadId = currentThreadId();
-    rec->index = globalIndex.load(std::memory_order_relaxed);
+    rec->index = tracking.globalIndex.load(std::memory_order_relaxed);
     const bool large = rec->size == kSaturatedSize;
     if ((large && !largeSizes.put(rec, size)) || !addressIndex.insert(rec)) {
         if (large)
@@ -113,25 +94,37 @@ AllocationRecord *addRecord(void *address, std::uint64_t size, int line, const c
         nodePool.release(rec);
         return nullptr;
     }
-    globalIndex.store(rec->index + 1, std::memory_order_relaxed);
-    internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
+    tracking.globalIndex.store(rec->index + 1, std::memory_order_relaxed);
+    tracking.internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
     return rec;
 }
 
 // Drops a record that is no longer in the address index.
 void dropDetached(AllocationRecord *rec)
 {
-    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec->file));
+    tracking.internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec->file));
     if (rec->size == kSaturatedSize)
         largeSizes.erase(rec);
     fileNames.release(rec->file);
     nodePool.release(rec);
 }
 
+// Drops every record. Lock held.
+void discardRecords()
+{
+    if (tracking.started)
+        tracking.internalUse -= kBytesOfAnchors;
+    tracking.started = false;
+    addressIndex.clear();
+    nodePool.clear();
+    fileNames.clear();
+    largeSizes.clear();
+}
+
 // Takes a record's bytes out of its row.
 void subtractSize(const AllocationRecord &rec)
 {
-    counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
+    tracking.counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
 void removeRecord(AllocationRecord *rec)
@@ -144,7 +137,7 @@ void removeRecord(AllocationRecord *rec)
 
 void *allocate(AllocationRequest &rq)
 {
-    const bool tracking = vxlOn.load(std::memory_order_relaxed) != 0;
+    const bool trackingOn = tracking.vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
     const std::uint64_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
 
@@ -152,9 +145,9 @@ void *allocate(AllocationRequest &rq)
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
     AllocationRecord *oldRecord = nullptr;
-    if (isRealloc && tracking) {
-        LockGuard guard(mutGlobalData);
-        if (started && rq.oldPtr != nullptr) {
+    if (isRealloc && trackingOn) {
+        LockGuard guard(tracking.mutGlobalData);
+        if (tracking.started && rq.oldPtr != nullptr) {
             oldRecord = findRecord(rq.oldPtr);
             if (oldRecord != nullptr)
                 addressIndex.erase(oldRecord);
@@ -199,27 +192,27 @@ void *allocate(AllocationRequest &rq)
             // A failed realloc leaves the old block, so its record returns;
             // if the index cannot take it back, the block goes untracked
             // rather than keep a record that no release could find.
-            LockGuard guard(mutGlobalData);
+            LockGuard guard(tracking.mutGlobalData);
             if (!addressIndex.insert(oldRecord)) {
                 subtractSize(*oldRecord);
                 dropDetached(oldRecord);
             }
         }
-        if (!tracking)
+        if (!trackingOn)
             return nullptr;
         logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type,
                 static_cast<std::int64_t>(size), nullptr, currentThreadId(),
-                globalIndex.load(std::memory_order_relaxed));
+                tracking.globalIndex.load(std::memory_order_relaxed));
         return nullptr;
     }
-    if (!tracking)
+    if (!trackingOn)
         return result;
 
     const char *note = "";
     std::uint64_t indexAfter;
     {
-        LockGuard guard(mutGlobalData);
-        if (!started)  // called after VexalFinish: nothing to record into
+        LockGuard guard(tracking.mutGlobalData);
+        if (!tracking.started)  // called after VexalFinish: nothing to record into
             return result;
         if (isRealloc) {
             if (oldRecord != nullptr) {
@@ -231,17 +224,17 @@ void *allocate(AllocationRequest &rq)
         }
         if (freedBySizeZero) {
             note = kNoteSizeZero;
-            indexAfter = globalIndex.load(std::memory_order_relaxed);
+            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
         } else {
             AllocationRecord *record = addRecord(result, size, rq.line, rq.file, rq.type);
             if (record != nullptr) {
-                counts[rq.type].calls += 1;
-                counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
+                tracking.counts[rq.type].calls += 1;
+                tracking.counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
 #if defined(_WIN32)
                 record->heap = rq.heap;
 #endif
             }
-            indexAfter = globalIndex.load(std::memory_order_relaxed);
+            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
         }
     }
     logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
@@ -272,7 +265,7 @@ AllocationRecord *findRecord(const void *address) { return addressIndex.find(add
 
 AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst)
 {
-    return walk.start(nodePool, globalIndex.load(std::memory_order_relaxed), newestFirst);
+    return walk.start(nodePool, tracking.globalIndex.load(std::memory_order_relaxed), newestFirst);
 }
 
 std::size_t recordCount() { return nodePool.live(); }
@@ -290,8 +283,8 @@ void *release(const ReleaseRequest &rq)
         // No record carries a null address, so the kind checked above is
         // the default type.
         logInfo(methodNames[rq.defaultType], kNoteNullFree, rq.file, rq.line, rq.defaultType, -1,
-                nullptr, currentThreadId(), globalIndex.load(std::memory_order_relaxed));
-        ++freeFailed;
+                nullptr, currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        ++tracking.freeFailed;
         return nullptr;
     }
 #if defined(_WIN32)
@@ -304,8 +297,8 @@ void *release(const ReleaseRequest &rq)
 #endif
     if (rec == nullptr) {
         logInfo(methodNames[releaseKind], kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, rq.ptr,
-                currentThreadId(), globalIndex.load(std::memory_order_relaxed));
-        ++addressNotStored;
+                currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        ++tracking.addressNotStored;
         return result;
     }
     subtractSize(*rec);
@@ -313,26 +306,6 @@ void *release(const ReleaseRequest &rq)
             rec->address, rec->threadId, rec->index);
     removeRecord(rec);
     return result;
-}
-
-void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
-                  std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
-{
-    if (prefix[0] != '\0')
-        std::fprintf(out, "%s%s: ", prefix, suffix);
-    // The size is printed whole: the same text as "%d" below 2^31, and the
-    // true size of a larger block.
-    platform::print(out, "%s : %d, %s, %" VXL_I64 "dB, %d, #%" VXL_I64 "d, (%p)\n", file != nullptr ? file : "",
-                    line, platform::logTypeName(type), static_cast<long long>(size), static_cast<int>(threadId),
-                    static_cast<long long>(index), address);
-}
-
-void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
-                  const void *address, std::uint32_t threadId, std::uint64_t index)
-{
-    os.write([&](std::FILE *out) {
-        writeLogLine(out, prefix, suffix, file, line, type, size, address, threadId, index);
-    });
 }
 
 } // namespace vexal
@@ -343,35 +316,30 @@ extern "C" {
 
 void VexalInit(int on, int log, const char *outputPath, int port)
 {
-    if (!os.open(outputPath)) {
-        os.write([&](std::FILE *out) {
+    if (!tracking.os.open(outputPath)) {
+        tracking.os.write([&](std::FILE *out) {
             std::fprintf(out, "Sorry, but the output file '%s' could not be opened!\n", outputPath);
             std::fprintf(out, "Instead, 'stdout' will be used as output stream.\n");
         });
     }
-    if (port >= 1)
-        portNumber = port;
-    else if (port == 0)
-        portNumber = kDefaultPort;
-    // clientHasEnabledGlobalMutex is left alone: it is 0 at load, and a hold
-    // a monitor still has from an earlier start is given back by its
-    // connection; clearing the flag here would leak that hold for good.
-
-    mutGlobalData.lock();
-    VexalSet(on, log);
-    started = true;
-    freeFailed = 0;
-    addressNotStored = 0;
-    internalUse = kBytesOfAnchors;
-    for (CountRow &row : counts)
-        row = CountRow{0, 0};
-    globalIndex.store(0, std::memory_order_relaxed);
-    mutGlobalData.unlock();
+    // The connection's hold of the lock is left alone: a hold a monitor
+    // still has from an earlier start is given back by its connection.
+    {
+        LockGuard guard(tracking.mutGlobalData);
+        VexalSet(on, log);
+        tracking.started = true;
+        tracking.freeFailed = 0;
+        tracking.addressNotStored = 0;
+        tracking.internalUse = kBytesOfAnchors;
+        for (CountRow &row : tracking.counts)
+            row = CountRow{0, 0};
+        tracking.globalIndex.store(0, std::memory_order_relaxed);
+    }
 
     if (port < 0)
         return;
-    if (!comm::launch() && vxlLog.load() != 0) {
-        os.write([](std::FILE *out) {
+    if (!comm::launch(port == 0 ? kDefaultPort : port) && tracking.vxlLog.load() != 0) {
+        tracking.os.write([](std::FILE *out) {
             std::fprintf(out, "Could not launch threads needed to communicate ");
             std::fprintf(out, "with the client!\n");
         });
@@ -380,23 +348,18 @@ void VexalInit(int on, int log, const char *outputPath, int port)
 
 void VexalFinish(void)
 {
-    mutGlobalData.lock();
-    if (started)
-        internalUse -= kBytesOfAnchors;
-    started = false;
-    addressIndex.clear();
-    nodePool.clear();
-    fileNames.clear();
-    largeSizes.clear();
-    mutGlobalData.unlock();
+    {
+        LockGuard guard(tracking.mutGlobalData);
+        discardRecords();
+    }
     comm::closeThreadHandles();
-    os.close();
+    tracking.os.close();
 }
 
 void VexalSet(int on, int log)
 {
-    vxlOn.store(on, std::memory_order_relaxed);
-    vxlLog.store(log, std::memory_order_relaxed);
+    tracking.vxlOn.store(on, std::memory_order_relaxed);
+    tracking.vxlLog.store(log, std::memory_order_relaxed);
 }
 
 void VexalVersion(int *a, int *b)
@@ -409,50 +372,50 @@ void VexalVersion(int *a, int *b)
 
 void *VexalMalloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_MALLOC, line, file, 0, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_MALLOC, .line = line, .file = file, .size = size};
     return allocate(rq);
 }
 
 void *VexalCalloc(size_t count, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_CALLOC, line, file, count, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_CALLOC, .line = line, .file = file, .count = count, .size = size};
     return allocate(rq);
 }
 
-void *VexalRealloc(void *ptr, int ignored, size_t size, const char *file, int line)
+void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_REALLOC, line, file, 0, size, ignored, ptr, nullptr};
+    AllocationRequest rq{.type = VXL_REALLOC, .line = line, .file = file, .size = size, .oldPtr = ptr};
     return allocate(rq);
 }
 
 char *VexalStrdup(const char *src, const char *file, int line)
 {
-    AllocationRequest rq{VXL_STRDUP, line, file, 0, 0, 0, nullptr, src};
+    AllocationRequest rq{.type = VXL_STRDUP, .line = line, .file = file, .source = src};
     return static_cast<char *>(allocate(rq));
 }
 
 #if !defined(_WIN32)
 void *VexalValloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_VALLOC, line, file, 0, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_VALLOC, .line = line, .file = file, .size = size};
     return allocate(rq);
 }
 
 void *VexalMemalign(size_t alignment, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_MEMALIGN, line, file, alignment, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_MEMALIGN, .line = line, .file = file, .count = alignment, .size = size};
     return allocate(rq);
 }
 #endif
 
 void VexalFree(void *ptr, const char *file, int line)
 {
-    if (vxlOn.load(std::memory_order_relaxed) == 0) {
+    if (tracking.vxlOn.load(std::memory_order_relaxed) == 0) {
         platform::releaseFree(ptr);
         return;
     }
-    LockGuard guard(mutGlobalData);
-    if (!started) {  // after VexalFinish: no records left to consult
+    LockGuard guard(tracking.mutGlobalData);
+    if (!tracking.started) {  // after VexalFinish: no records left to consult
         platform::releaseFree(ptr);
         return;
     }

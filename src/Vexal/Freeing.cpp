@@ -50,8 +50,8 @@ int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin, 
 {
     const Filter filter{file, lineMin, lineMax, sizeMin, sizeMax, threadId, indexMin, indexMax};
     std::int64_t sum = 0;
-    LockGuard guard(mutGlobalData);
-    if (!started)
+    LockGuard guard(tracking.mutGlobalData);
+    if (!tracking.started)
         return 0;
     // Newest first; the walk steps past a record that the release drops.
     RecordWalk walk;
@@ -74,10 +74,10 @@ AllocationRecord *VexalGetListEntry(int mode)
         // A second mode 0 from the walking thread restarts the walk instead
         // of deadlocking on the lock it already holds.
         if (!walking) {
-            mutGlobalData.lock();
+            tracking.mutGlobalData.lock();
             walking = true;
         }
-        if (!started) {
+        if (!tracking.started) {
             listWalk.clear();
             return nullptr;
         }
@@ -90,7 +90,7 @@ AllocationRecord *VexalGetListEntry(int mode)
         if (walking) {
             walking = false;
             listWalk.clear();
-            mutGlobalData.unlock();
+            tracking.mutGlobalData.unlock();
         }
         return nullptr;
     default:
@@ -100,8 +100,8 @@ AllocationRecord *VexalGetListEntry(int mode)
 
 uint64_t VexalGetIndex(void)
 {
-    LockGuard guard(mutGlobalData);
-    return globalIndex.load(std::memory_order_relaxed);
+    LockGuard guard(tracking.mutGlobalData);
+    return tracking.globalIndex.load(std::memory_order_relaxed);
 }
 
 } // extern "C"
