@@ -17,10 +17,7 @@ TrackingState tracking;
 
 namespace {
 
-NodePool nodePool;
-AddressIndex addressIndex{nodePool};
-NameTable fileNames;
-LargeSizes largeSizes;
+RecordStore records;
 
 // What the reports call internal use: a record, a list link and a copy of
 // the file name per record, whatever the records really take.
@@ -52,61 +49,32 @@ void logIllegalSwitch(int value, int sourceLine)
     });
 }
 
-// The size recorded for a request, whole.
-std::uint64_t recordedSize(const AllocationRequest &rq)
+// Internal use of a record, as the reports count it.
+std::int64_t useOf(const AllocationRecord &rec)
 {
-    switch (rq.type) {
-    case VXL_CALLOC:
-        return static_cast<std::uint64_t>(rq.count) * rq.size;
-    case VXL_STRDUP:
-        return std::strlen(rq.source) + 1;
-    default:
-        return rq.size;
-    }
+    return kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec.file));
 }
 
 // Makes a record. A record that cannot be made (out of memory for
 // bookkeeping) is simply not made: the block stays the application's,
 // untracked. Returns null then.
-AllocationRecord *addRecord(void *address, std::uint64_t size, int line, const char *file, int type)
+[[gnu::always_inline]] inline AllocationRecord *addRecord(void *address, std::uint64_t size, int line,
+                                                          const char *file, int type)
 {
-    AllocationRecord *rec = nodePool.acquire();
+    const std::uint64_t index = tracking.globalIndex.load(std::memory_order_relaxed);
+    AllocationRecord *rec = records.add(address, size, line, file, type, currentThreadId(), index);
     if (rec == nullptr)
         return nullptr;
-    const char *name = fileNames.acquire(file != nullptr ? file : "");
-    if (name == nullptr) {
-        nodePool.release(rec);
-        return nullptr;
-    }
-    rec->address = address;
-    // The public field keeps 32 bits; a larger block is kept whole beside it.
-    rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
-    rec->line = line;
-    rec->file = name;
-    rec->type = type;
-    rec->threadId = currentThreadId();
-    rec->index = tracking.globalIndex.load(std::memory_order_relaxed);
-    const bool large = rec->size == kSaturatedSize;
-    if ((large && !largeSizes.put(rec, size)) || !addressIndex.insert(rec)) {
-        if (large)
-            largeSizes.erase(rec);
-        fileNames.release(name);
-        nodePool.release(rec);
-        return nullptr;
-    }
-    tracking.globalIndex.store(rec->index + 1, std::memory_order_relaxed);
-    tracking.internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
+    tracking.globalIndex.store(index + 1, std::memory_order_relaxed);
+    tracking.internalUse += useOf(*rec);
     return rec;
 }
 
 // Drops a record that is no longer in the address index.
-void dropDetached(AllocationRecord *rec)
+void dropDetached(AllocationRecord *rec, std::uint32_t number)
 {
-    tracking.internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec->file));
-    if (rec->size == kSaturatedSize)
-        largeSizes.erase(rec);
-    fileNames.release(rec->file);
-    nodePool.release(rec);
+    tracking.internalUse -= useOf(*rec);
+    records.drop(rec, number);
 }
 
 // Drops every record. Lock held.
@@ -115,22 +83,59 @@ void discardRecords()
     if (tracking.started)
         tracking.internalUse -= kBytesOfAnchors;
     tracking.started = false;
-    addressIndex.clear();
-    nodePool.clear();
-    fileNames.clear();
-    largeSizes.clear();
+    records.clear();
 }
 
 // Takes a record's bytes out of its row.
-void subtractSize(const AllocationRecord &rec)
+[[gnu::always_inline]] inline void subtractSize(const AllocationRecord &rec)
 {
     tracking.counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
-void removeRecord(AllocationRecord *rec)
+[[gnu::always_inline]] inline void removeRecord(AllocationRecord *rec)
 {
-    addressIndex.erase(rec);
-    dropDetached(rec);
+    tracking.internalUse -= useOf(*rec);
+    records.remove(rec);
+}
+
+// Records a new block and counts it. Lock held.
+[[gnu::always_inline]] inline void recordBlock(void *block, std::uint64_t size, int line, const char *file, int type,
+                                               [[maybe_unused]] void *heap)
+{
+    AllocationRecord *record = addRecord(block, size, line, file, type);
+    if (record == nullptr)
+        return;
+    tracking.counts[type].calls += 1;
+    tracking.counts[type].stillAllocated += static_cast<std::int64_t>(size);
+#if defined(_WIN32)
+    record->heap = heap;
+#endif
+}
+
+// The end of every allocating call but a reallocation, once the platform
+// call is made: records and logs it. The wrappers that need no request call
+// it straight away; that path is the one programs take most.
+void *recordNew(void *result, int type, std::uint64_t size, const char *file, int line, void *heap = nullptr)
+{
+    if (tracking.vxlOn.load(std::memory_order_relaxed) == 0)
+        return result;
+    if (result == nullptr) {
+        logInfo(methodNames[type], kNoteFailed, file, line, type, static_cast<std::int64_t>(size), nullptr,
+                currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        return nullptr;
+    }
+    std::uint64_t indexAfter;
+    {
+        LockGuard guard(tracking.mutGlobalData);
+        if (!tracking.started)  // called after VexalFinish: nothing to record into
+            return result;
+        recordBlock(result, size, line, file, type, heap);
+        indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
+    }
+    if (logging())
+        writeLogInfo(methodNames[type], "", file, line, type, static_cast<std::int64_t>(size), result,
+                     currentThreadId(), indexAfter);
+    return result;
 }
 
 } // namespace
@@ -139,31 +144,26 @@ void *allocate(AllocationRequest &rq)
 {
     const bool trackingOn = tracking.vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
-    const std::uint64_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
+    const std::uint64_t size = rq.size;
 
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
     AllocationRecord *oldRecord = nullptr;
+    std::uint32_t oldNumber = 0;
     if (isRealloc && trackingOn) {
         LockGuard guard(tracking.mutGlobalData);
         if (tracking.started && rq.oldPtr != nullptr) {
-            oldRecord = findRecord(rq.oldPtr);
+            oldRecord = records.find(rq.oldPtr);
             if (oldRecord != nullptr)
-                addressIndex.erase(oldRecord);
+                oldNumber = records.unindex(oldRecord);
         }
     }
 
     void *result = nullptr;
     switch (rq.type) {
-    case VXL_MALLOC: result = platform::allocMalloc(rq.size); break;
-    case VXL_CALLOC: result = platform::allocCalloc(rq.count, rq.size); break;
     case VXL_REALLOC: result = platform::allocRealloc(rq.oldPtr, rq.size); break;
-    case VXL_STRDUP: result = rq.source != nullptr ? platform::allocStrdup(rq.source) : nullptr; break;
-#if !defined(_WIN32)
-    case VXL_VALLOC: result = platform::allocValloc(rq.size); break;
-    case VXL_MEMALIGN: result = platform::allocMemalign(rq.count, rq.size); break;
-#else
+#if defined(_WIN32)
     case VXL_WCSDUP: result = rq.wideSource != nullptr ? platform::allocWcsdup(rq.wideSource) : nullptr; break;
     case VXL_MBSDUP:
         result = rq.multiByteSource != nullptr ? platform::allocMbsdup(rq.multiByteSource) : nullptr;
@@ -177,6 +177,14 @@ void *allocate(AllocationRequest &rq)
         logIllegalSwitch(rq.type, __LINE__);
         return nullptr;
     }
+
+#if defined(_WIN32)
+    void *heap = rq.heap;
+#else
+    void *heap = nullptr;
+#endif
+    if (!isRealloc)
+        return recordNew(result, rq.type, size, rq.file, rq.line, heap);
 
     // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
     const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
@@ -193,9 +201,9 @@ void *allocate(AllocationRequest &rq)
             // if the index cannot take it back, the block goes untracked
             // rather than keep a record that no release could find.
             LockGuard guard(tracking.mutGlobalData);
-            if (!addressIndex.insert(oldRecord)) {
+            if (!records.reindex(oldRecord, oldNumber)) {
                 subtractSize(*oldRecord);
-                dropDetached(oldRecord);
+                dropDetached(oldRecord, oldNumber);
             }
         }
         if (!trackingOn)
@@ -214,28 +222,17 @@ void *allocate(AllocationRequest &rq)
         LockGuard guard(tracking.mutGlobalData);
         if (!tracking.started)  // called after VexalFinish: nothing to record into
             return result;
-        if (isRealloc) {
-            if (oldRecord != nullptr) {
-                subtractSize(*oldRecord);
-                dropDetached(oldRecord);
-            } else {
-                note = kNoteNotMonitored;
-            }
-        }
-        if (freedBySizeZero) {
-            note = kNoteSizeZero;
-            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
+        if (oldRecord != nullptr) {
+            subtractSize(*oldRecord);
+            dropDetached(oldRecord, oldNumber);
         } else {
-            AllocationRecord *record = addRecord(result, size, rq.line, rq.file, rq.type);
-            if (record != nullptr) {
-                tracking.counts[rq.type].calls += 1;
-                tracking.counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
-#if defined(_WIN32)
-                record->heap = rq.heap;
-#endif
-            }
-            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
+            note = kNoteNotMonitored;
         }
+        if (freedBySizeZero)
+            note = kNoteSizeZero;
+        else
+            recordBlock(result, size, rq.line, rq.file, rq.type, heap);
+        indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
     }
     logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
             currentThreadId(), indexAfter);
@@ -254,23 +251,39 @@ int releaseKindOf(int allocationKind)
 
 } // namespace
 
-std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
-
 std::uint64_t exactSize(const AllocationRecord &record) noexcept
 {
-    return record.size != kSaturatedSize ? record.size : largeSizes.get(&record);
+    return records.exactSize(record);
 }
 
-AllocationRecord *findRecord(const void *address) { return addressIndex.find(address); }
+AllocationRecord *findRecord(const void *address) { return records.find(address); }
 
 AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst)
 {
-    return walk.start(nodePool, tracking.globalIndex.load(std::memory_order_relaxed), newestFirst);
+    return walk.start(records.pool(), tracking.globalIndex.load(std::memory_order_relaxed), newestFirst);
 }
 
-std::size_t recordCount() { return nodePool.live(); }
+std::size_t recordCount() { return records.count(); }
 
-void *release(const ReleaseRequest &rq)
+namespace {
+
+// A release's line, written after the block is gone: its address comes as
+// a number, not as a pointer that would still be used.
+[[gnu::noinline]] void logRelease(int releaseKind, const char *suffix, const char *file, int line, int type,
+                                  std::int64_t size, std::uintptr_t address, std::uint32_t threadId,
+                                  std::uint64_t index)
+{
+    writeLogInfo(methodNames[releaseKind], suffix, file, line, type, size, reinterpret_cast<const void *>(address),
+                 threadId, index);
+}
+
+// The body of release(), inline in VexalFree: most frees take it. GCC 12
+// takes the freed pointer's value, kept for the line, for a use of it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#endif
+[[gnu::always_inline]] inline void *releaseInline(const ReleaseRequest &rq)
 {
     AllocationRecord *rec = rq.record;
     const int kind = rec != nullptr ? rec->type : rq.defaultType;
@@ -287,6 +300,7 @@ void *release(const ReleaseRequest &rq)
         ++tracking.freeFailed;
         return nullptr;
     }
+    const auto address = reinterpret_cast<std::uintptr_t>(rq.ptr);
 #if defined(_WIN32)
     // HeapFree on the heap the caller named (VexalHeapFree), else on the
     // record's own heap.
@@ -296,17 +310,26 @@ void *release(const ReleaseRequest &rq)
     void *result = platform::releaseBlock(releaseKind, rq.ptr);
 #endif
     if (rec == nullptr) {
-        logInfo(methodNames[releaseKind], kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, rq.ptr,
-                currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        if (logging())
+            logRelease(releaseKind, kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, address,
+                       currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
         ++tracking.addressNotStored;
         return result;
     }
     subtractSize(*rec);
-    logInfo(methodNames[releaseKind], "", rq.file, rq.line, rec->type, static_cast<std::int64_t>(exactSize(*rec)),
-            rec->address, rec->threadId, rec->index);
+    if (logging())
+        logRelease(releaseKind, "", rq.file, rq.line, rec->type, static_cast<std::int64_t>(exactSize(*rec)), address,
+                   rec->threadId, rec->index);
     removeRecord(rec);
     return result;
 }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+} // namespace
+
+void *release(const ReleaseRequest &rq) { return releaseInline(rq); }
 
 } // namespace vexal
 
@@ -372,14 +395,13 @@ void VexalVersion(int *a, int *b)
 
 void *VexalMalloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{.type = VXL_MALLOC, .line = line, .file = file, .size = size};
-    return allocate(rq);
+    return recordNew(platform::allocMalloc(size), VXL_MALLOC, size, file, line);
 }
 
 void *VexalCalloc(size_t count, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{.type = VXL_CALLOC, .line = line, .file = file, .count = count, .size = size};
-    return allocate(rq);
+    return recordNew(platform::allocCalloc(count, size), VXL_CALLOC, static_cast<std::uint64_t>(count) * size, file,
+                     line);
 }
 
 void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, int line)
@@ -390,21 +412,20 @@ void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, in
 
 char *VexalStrdup(const char *src, const char *file, int line)
 {
-    AllocationRequest rq{.type = VXL_STRDUP, .line = line, .file = file, .source = src};
-    return static_cast<char *>(allocate(rq));
+    // A null source is a failed call, logged as one with size 0.
+    void *copy = src != nullptr ? platform::allocStrdup(src) : nullptr;
+    return static_cast<char *>(recordNew(copy, VXL_STRDUP, src != nullptr ? std::strlen(src) + 1 : 0, file, line));
 }
 
 #if !defined(_WIN32)
 void *VexalValloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{.type = VXL_VALLOC, .line = line, .file = file, .size = size};
-    return allocate(rq);
+    return recordNew(platform::allocValloc(size), VXL_VALLOC, size, file, line);
 }
 
 void *VexalMemalign(size_t alignment, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{.type = VXL_MEMALIGN, .line = line, .file = file, .count = alignment, .size = size};
-    return allocate(rq);
+    return recordNew(platform::allocMemalign(alignment, size), VXL_MEMALIGN, size, file, line);
 }
 #endif
 
@@ -419,7 +440,7 @@ void VexalFree(void *ptr, const char *file, int line)
         platform::releaseFree(ptr);
         return;
     }
-    release(ReleaseRequest{findRecord(ptr), VXL_MALLOC, line, file, ptr});
+    releaseInline(ReleaseRequest{records.find(ptr), VXL_MALLOC, line, file, ptr});
 }
 
 } // extern "C"

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Bookkeeping behind the records: where they live, how a record is found by
-// its block's address, the shared copies of file names, and the exact sizes
-// of blocks too large for a record's size field.
-// None of these lock; the core uses them only under the global lock.
+// its block's address, and the exact sizes of blocks too large for a
+// record's size field; RecordStore puts them together with the file names.
+// None of these lock; the core uses them only under the global lock. The
+// paths every tracked call takes are inline: they are most of its cost.
 #pragma once
 
+#include "NameTable.h"
 #include "Vexal.h"
 
 #include <cstddef>
@@ -17,30 +19,34 @@ namespace vexal {
 // records keep no list links, their order is their index (RecordWalk).
 // Records are carved from a slab in order and only as needed, so a small
 // program touches only the pages it uses. Every record has a number, which
-// the address index stores instead of a pointer. Slabs are returned at
-// clear().
+// the address index and the free list store instead of a pointer. Slabs are
+// returned at clear().
 class NodePool {
 public:
-    // Null when no slab can be allocated. The caller fills the record.
-    AllocationRecord *acquire() noexcept
+    // A record for the caller to fill, and its number; null when no slab can
+    // be allocated.
+    AllocationRecord *acquire(std::uint32_t &number) noexcept
     {
-        AllocationRecord *record = freeList_;
-        if (record != nullptr) {
-            freeList_ = static_cast<AllocationRecord *>(record->address);
-        } else {
-            if (carved_ == kNodesPerSlab && !addSlab())
-                return nullptr;
-            record = &slabs_[slabCount_ - 1][carved_++];
+        if (freeList_ != 0) {
+            number = freeList_;
+            AllocationRecord *free = record(number);
+            freeList_ = free->threadId;
+            ++live_;
+            return free;
         }
+        if (carved_ == kNodesPerSlab && !addSlab())
+            return nullptr;
+        number = (slabCount_ - 1) << kOffsetBits | carved_++;
         ++live_;
-        return record;
+        return record(number);
     }
 
-    void release(AllocationRecord *record) noexcept
+    // Marks it free: a walk over the pool skips it.
+    void release(AllocationRecord *free, std::uint32_t number) noexcept
     {
-        record->type = kFreeType;
-        record->address = freeList_;
-        freeList_ = record;
+        free->type = kFreeType;
+        free->threadId = freeList_;
+        freeList_ = number;
         --live_;
     }
 
@@ -87,7 +93,7 @@ private:
     std::uint32_t slabCount_ = 0;
     std::uint32_t slabCapacity_ = 0;
     std::uint32_t carved_ = kNodesPerSlab;  // places of the newest slab in use or on the free list
-    AllocationRecord *freeList_ = nullptr;  // linked through `address`
+    std::uint32_t freeList_ = 0;            // a number, linked through `threadId`; 0: empty
     std::size_t live_ = 0;
 };
 
@@ -100,9 +106,60 @@ private:
 class AddressIndex {
 public:
     explicit AddressIndex(const NodePool &pool) noexcept : pool_(pool) {}
-    AllocationRecord *find(const void *address) const noexcept;
-    bool insert(AllocationRecord *record) noexcept;  // false when the table cannot grow
-    void erase(AllocationRecord *record) noexcept;
+
+    AllocationRecord *find(const void *address) const noexcept
+    {
+        if (capacity_ == 0)
+            return nullptr;
+        const std::uint32_t hash = hashOf(address);
+        for (std::size_t slot = hash & (capacity_ - 1); slots_[slot].node != 0; slot = next(slot)) {
+            if (holds(slots_[slot], hash, address)) {
+                found_ = slot;
+                return pool_.record(slots_[slot].node);
+            }
+        }
+        return nullptr;
+    }
+
+    // False when the table cannot grow.
+    bool insert(AllocationRecord *record, std::uint32_t number) noexcept
+    {
+        if (tooFull(used_ + 1, capacity_) && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
+            return false;
+        const void *address = record->address;
+        const std::uint32_t hash = hashOf(address);
+        Slot carried{number, hash};
+        std::size_t slot = hash & (capacity_ - 1);
+        // Older records of the same address each move one place along the
+        // run, the oldest to its end: the newest is found first.
+        for (; slots_[slot].node != 0; slot = next(slot)) {
+            if (holds(slots_[slot], hash, address)) {
+                const Slot older = slots_[slot];
+                slots_[slot] = carried;
+                carried = older;
+            }
+        }
+        slots_[slot] = carried;
+        ++used_;
+        return true;
+    }
+
+    // Takes an indexed record out; returns its number.
+    std::uint32_t erase(const AllocationRecord *record) noexcept
+    {
+        // A release finds, then erases, the same record: the second probe
+        // is saved.
+        std::size_t slot = found_;
+        if (slot >= capacity_ || slots_[slot].node == 0 || pool_.record(slots_[slot].node) != record)
+            slot = slotOf(record);
+        const std::uint32_t number = slots_[slot].node;
+        removeSlot(slot);
+        // Shrinking is best effort: a failed resize keeps the larger table.
+        if (capacity_ > kMinCapacity && tooEmpty(used_, capacity_))
+            resize(capacity_ / 2);
+        return number;
+    }
+
     void clear() noexcept;
 
 private:
@@ -116,55 +173,51 @@ private:
     static bool tooFull(std::size_t used, std::size_t capacity) { return used * 4 > capacity * 3; }
     static bool tooEmpty(std::size_t used, std::size_t capacity) { return used * 8 < capacity; }
 
-    static std::uint32_t hashOf(const void *address) noexcept;
+    static std::uint32_t hashOf(const void *address) noexcept
+    {
+        // Blocks within one 256-byte stretch of memory keep their order in
+        // a window of 16 slots (two cache lines); the windows are scattered.
+        // Neighbouring blocks, which are often allocated and freed together
+        // (the oldest first, say), then share cache lines of the table
+        // instead of costing a miss each, and windows this small keep probe
+        // runs as short as plain hashing does.
+        const auto key = reinterpret_cast<std::uintptr_t>(address);
+        const std::uint64_t window = static_cast<std::uint64_t>(key >> 8) * 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::uint32_t>(window >> 32) + static_cast<std::uint32_t>((key >> 4) & 15);
+    }
     std::size_t next(std::size_t slot) const noexcept { return (slot + 1) & (capacity_ - 1); }
-    bool holds(const Slot &slot, std::uint32_t hash, const void *address) const noexcept;
+    bool holds(const Slot &slot, std::uint32_t hash, const void *address) const noexcept
+    {
+        return slot.hash == hash && pool_.record(slot.node)->address == address;
+    }
+
+    void removeSlot(std::size_t slot) noexcept
+    {
+        // Backward-shift deletion keeps probe runs unbroken without
+        // tombstones, and keeps the order of the entries that stay, so a
+        // repeated address stays newest first.
+        const std::size_t mask = capacity_ - 1;
+        std::size_t hole = slot;
+        for (std::size_t at = next(hole); slots_[at].node != 0; at = next(at)) {
+            const std::size_t home = slots_[at].hash & mask;
+            // Move the entry back if its home does not lie cyclically in (hole, at].
+            if (((at - home) & mask) >= ((at - hole) & mask)) {
+                slots_[hole] = slots_[at];
+                hole = at;
+            }
+        }
+        slots_[hole] = Slot{0, 0};
+        --used_;
+    }
+
+    std::size_t slotOf(const AllocationRecord *record) const noexcept;
     bool resize(std::size_t capacity) noexcept;
-    void removeSlot(std::size_t slot) noexcept;
 
     const NodePool &pool_;
     Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two
     std::size_t used_ = 0;
-    // Where find() found its record last: a release finds, then erases, the
-    // same record, and the second probe is saved.
-    mutable std::size_t found_ = 0;
-};
-
-// Interned file names: records of one call site share a single copy, and a
-// record's `file` points into its entry. Unreferenced names are swept in
-// batches, not one by one, so a call site whose only block comes and goes
-// does not pay an allocation every time.
-class NameTable {
-public:
-    const char *acquire(const char *text) noexcept;  // the shared copy; null when out of memory
-    void release(const char *shared) noexcept;       // `shared` as acquire returned it
-    void clear() noexcept;
-
-    static std::size_t length(const char *shared) noexcept { return entryOf(shared)->length; }
-
-private:
-    struct Entry {
-        std::uint64_t hash;
-        std::size_t length;
-        std::size_t refs;
-        char text[1];  // length + 1 bytes follow
-    };
-    static Entry *entryOf(const char *shared) noexcept
-    {
-        return reinterpret_cast<Entry *>(const_cast<char *>(shared) - offsetof(Entry, text));
-    }
-
-    static constexpr std::size_t kMinCapacity = 64;
-    static constexpr std::size_t kIdleLimit = 256;  // unreferenced names kept before a sweep
-    bool resize(std::size_t capacity) noexcept;
-    void sweep() noexcept;
-
-    Entry **slots_ = nullptr;
-    std::size_t capacity_ = 0;
-    std::size_t used_ = 0;
-    std::size_t idle_ = 0;
-    Entry *last_ = nullptr;  // the name asked for last, tried first
+    mutable std::size_t found_ = 0;  // where find() found its record last
 };
 
 // A record's 32-bit size holds at most this; the exact size of a larger block
@@ -188,6 +241,82 @@ private:
     Entry *entries_ = nullptr;
     std::size_t count_ = 0;
     std::size_t capacity_ = 0;
+};
+
+// The records of live blocks with everything they need: their pool, the
+// address index, the shared file names and the sizes of huge blocks.
+class RecordStore {
+public:
+    // A new record, found by its address from now on; null when there is no
+    // memory for the bookkeeping.
+    [[gnu::always_inline]] AllocationRecord *add(void *address, std::uint64_t size, int line, const char *file,
+                                                 int type, std::uint32_t threadId, std::uint64_t index) noexcept
+    {
+        std::uint32_t number;
+        AllocationRecord *rec = pool_.acquire(number);
+        if (rec == nullptr)
+            return nullptr;
+        const char *name = names_.acquire(file != nullptr ? file : "");
+        if (name == nullptr) {
+            pool_.release(rec, number);
+            return nullptr;
+        }
+        rec->address = address;
+        // The public field keeps 32 bits; a larger block is kept whole beside it.
+        rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
+        rec->line = line;
+        rec->file = name;
+        rec->type = type;
+        rec->threadId = threadId;
+        rec->index = index;
+#if defined(_WIN32)
+        rec->heap = nullptr;  // a pooled record may have held a heap block before
+#endif
+        const bool large = rec->size == kSaturatedSize;
+        if ((large && !large_.put(rec, size)) || !index_.insert(rec, number)) {
+            if (large)
+                large_.erase(rec);
+            names_.release(name);
+            pool_.release(rec, number);
+            return nullptr;
+        }
+        return rec;
+    }
+
+    // The newest record of a block, or null.
+    AllocationRecord *find(const void *address) const noexcept { return index_.find(address); }
+
+    // A realloc takes the old record out of the index before the platform
+    // call, and then either drops it or, when the call failed, puts it back
+    // (false: the index could not take it).
+    std::uint32_t unindex(const AllocationRecord *record) noexcept { return index_.erase(record); }
+    bool reindex(AllocationRecord *record, std::uint32_t number) noexcept { return index_.insert(record, number); }
+    void drop(AllocationRecord *record, std::uint32_t number) noexcept
+    {
+        if (record->size == kSaturatedSize)
+            large_.erase(record);
+        names_.release(record->file);
+        pool_.release(record, number);
+    }
+
+    void remove(AllocationRecord *record) noexcept { drop(record, unindex(record)); }
+
+    std::uint64_t exactSize(const AllocationRecord &record) const noexcept
+    {
+        return record.size != kSaturatedSize ? record.size : large_.get(&record);
+    }
+
+    const NodePool &pool() const noexcept { return pool_; }
+    std::size_t count() const noexcept { return pool_.live(); }
+
+    // Drops every record and gives all the memory back.
+    void clear() noexcept;
+
+private:
+    NodePool pool_;
+    AddressIndex index_{pool_};
+    NameTable names_;
+    LargeSizes large_;
 };
 
 } // namespace vexal

@@ -45,16 +45,16 @@ struct TrackingState {
 
 extern TrackingState tracking;
 
-// What a wrapper asks allocate() for; built with designated initialisers,
-// so that a wrapper names only what its call has.
+// What a reallocating wrapper, or one of the Windows family, asks
+// allocate() for; built with designated initialisers, so that a wrapper
+// names only what its call has. The other wrappers make their platform call
+// themselves and need no request.
 struct AllocationRequest {
     int type = 0;
     int line = 0;
     const char *file = nullptr;
-    std::size_t count = 0;  // calloc element count, memalign alignment
-    std::size_t size = 0;
+    std::size_t size = 0;  // the size recorded
     void *oldPtr = nullptr;
-    const char *source = nullptr;
 #if defined(_WIN32)
     const wchar_t *wideSource = nullptr;
     const unsigned char *multiByteSource = nullptr;
@@ -104,17 +104,20 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
 void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                   std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index);
 
+// Whether per-call lines are written.
+inline bool logging() { return tracking.vxlLog.load(std::memory_order_relaxed) != 0; }
+
 // One per-call or list line. With an empty prefix it is written whatever
 // vxlLog says. Inline: with logging off, which is how tracking usually runs,
 // a call costs a test and nothing else.
 inline void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                     std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
 {
-    if (prefix[0] != '\0' && tracking.vxlLog.load(std::memory_order_relaxed) == 0)
+    if (prefix[0] != '\0' && !logging())
         return;
     writeLogInfo(prefix, suffix, file, line, type, size, address, threadId, index);
 }
 
-std::uint32_t currentThreadId() noexcept;
+inline std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
 
 } // namespace vexal

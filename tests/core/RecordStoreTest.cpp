@@ -24,11 +24,16 @@ public:
 
     AllocationRecord *make(std::uintptr_t address)
     {
-        AllocationRecord *record = pool.acquire();
+        std::uint32_t number;
+        AllocationRecord *record = pool.acquire(number);
         record->address = reinterpret_cast<void *>(address);
         record->type = VXL_MALLOC;
         return record;
     }
+
+    // Puts a record in, or takes it out checking the number the index held.
+    bool insert(AddressIndex &index, AllocationRecord *record) { return index.insert(record, pool.numberOf(record)); }
+    void erase(AddressIndex &index, AllocationRecord *record) { EXPECT_EQ(index.erase(record), pool.numberOf(record)); }
 
     NodePool pool;
 };
@@ -74,7 +79,7 @@ TEST(AddressIndex, FindsTheNewestNodeOfEveryAddressThroughGrowthAndShrinking)
             // stay newest first through every growth and backward shift.
             const std::uintptr_t address = i % 7 == 6 ? live[rng() % live.size()] : layout.address(i, rng);
             AllocationRecord *node = nodes.make(address);
-            ASSERT_TRUE(index.insert(node));
+            ASSERT_TRUE(nodes.insert(index, node));
             if (reference[address].empty())
                 live.push_back(address);
             reference[address].push_back(node);
@@ -86,11 +91,11 @@ TEST(AddressIndex, FindsTheNewestNodeOfEveryAddressThroughGrowthAndShrinking)
         for (std::size_t i = 0; i + 10 < live.size(); ++i) {
             auto &chain = reference[live[i]];
             if (chain.size() > 1) {  // an older record first, as a realloc of it would
-                index.erase(chain.front());
+                nodes.erase(index, chain.front());
                 chain.erase(chain.begin());
             }
             while (!chain.empty()) {
-                index.erase(chain.back());
+                nodes.erase(index, chain.back());
                 chain.pop_back();
             }
             if (i % 997 == 0)
@@ -109,14 +114,14 @@ TEST(AddressIndex, RepeatedAddressesAreFoundNewestFirstAndErasedFromAnyPosition)
     AllocationRecord *middle = nodes.make(0x1000);
     AllocationRecord *newest = nodes.make(0x1000);
     for (AllocationRecord *n : {oldest, middle, newest})
-        ASSERT_TRUE(index.insert(n));
+        ASSERT_TRUE(nodes.insert(index, n));
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), newest);
 
-    index.erase(middle);  // from inside the chain
+    nodes.erase(index, middle);  // from inside the chain
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), newest);
-    index.erase(newest);
+    nodes.erase(index, newest);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), oldest);
-    index.erase(oldest);
+    nodes.erase(index, oldest);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), nullptr);
     index.clear();
 }
@@ -128,11 +133,11 @@ TEST(AddressIndex, ErasedNodeCanBeInsertedAgainAsTheNewest)
     AddressIndex index(nodes.pool);
     AllocationRecord *first = nodes.make(0x2000);
     AllocationRecord *other = nodes.make(0x3000);
-    ASSERT_TRUE(index.insert(first));
-    ASSERT_TRUE(index.insert(other));
-    index.erase(first);
+    ASSERT_TRUE(nodes.insert(index, first));
+    ASSERT_TRUE(nodes.insert(index, other));
+    nodes.erase(index, first);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x2000)), nullptr);
-    ASSERT_TRUE(index.insert(first));
+    ASSERT_TRUE(nodes.insert(index, first));
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x2000)), first);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x3000)), other);
     index.clear();
@@ -177,10 +182,12 @@ TEST(NodePool, NumbersNameTheirRecordsAcrossSlabsAndFreedRecordsComeBack)
     const std::size_t count = 2 * NodePool::kNodesPerSlab + 10;  // into a third slab
     std::uint32_t number = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        AllocationRecord *record = pool.acquire();
+        std::uint32_t given = 0;
+        AllocationRecord *record = pool.acquire(given);
         ASSERT_NE(record, nullptr);
         record->type = VXL_MALLOC;
-        ASSERT_EQ(pool.numberOf(record), number = pool.next(number)) << i;  // handed out in order
+        ASSERT_EQ(given, number = pool.next(number)) << i;  // handed out in order
+        ASSERT_EQ(pool.numberOf(record), number) << i;
         ASSERT_EQ(pool.record(number), record) << i;
         records.push_back(record);
     }
@@ -188,12 +195,14 @@ TEST(NodePool, NumbersNameTheirRecordsAcrossSlabsAndFreedRecordsComeBack)
     EXPECT_EQ(pool.live(), count);
     std::sort(records.begin(), records.end());
     EXPECT_EQ(std::adjacent_find(records.begin(), records.end()), records.end()) << "a record handed out twice";
-    pool.release(records[5]);
-    pool.release(records[7]);
+    pool.release(records[5], pool.numberOf(records[5]));
+    pool.release(records[7], pool.numberOf(records[7]));
     EXPECT_TRUE(NodePool::isFree(*records[5]));
     EXPECT_EQ(pool.live(), count - 2);
-    EXPECT_EQ(pool.acquire(), records[7]);
-    EXPECT_EQ(pool.acquire(), records[5]);
+    std::uint32_t given = 0;
+    EXPECT_EQ(pool.acquire(given), records[7]);
+    EXPECT_EQ(given, pool.numberOf(records[7]));
+    EXPECT_EQ(pool.acquire(given), records[5]);
     pool.clear();
 }
 

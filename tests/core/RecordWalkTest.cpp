@@ -19,11 +19,14 @@ public:
 
     AllocationRecord *make(std::uint64_t index)
     {
-        AllocationRecord *record = pool.acquire();
+        std::uint32_t number;
+        AllocationRecord *record = pool.acquire(number);
         record->type = VXL_MALLOC;
         record->index = index;
         return record;
     }
+
+    void drop(AllocationRecord *record) { pool.release(record, pool.numberOf(record)); }
 
     NodePool pool;
 };
@@ -51,7 +54,7 @@ TEST(RecordWalk, VisitsEveryLiveRecordOnceInIndexOrderEitherWay)
             made.push_back(records.make(index += 1 + rng() % (std::uint64_t{1} << 24)));
         std::shuffle(made.begin(), made.end(), rng);
         for (std::size_t i = 0; i < count / 2; ++i)
-            records.pool.release(made[i]);
+            records.drop(made[i]);
         made.erase(made.begin(), made.begin() + static_cast<std::ptrdiff_t>(count / 2));
         for (std::size_t i = 0; i < count / 4; ++i)
             made.push_back(records.make(index += 1 + rng() % 1000));
@@ -76,8 +79,8 @@ TEST(RecordWalk, SkipsRecordsReleasedOrMadeDuringTheWalk)
     RecordWalk walk;
     AllocationRecord *first = walk.start(records.pool, 40);
     ASSERT_EQ(first, made[0]);
-    records.pool.release(made[1]);
-    records.pool.release(made[0]);
+    records.drop(made[1]);
+    records.drop(made[0]);
     EXPECT_EQ(walk.current(), nullptr);  // the record it stood on is gone
     EXPECT_EQ(records.make(40), made[0]);  // its place comes back with a newer record
     EXPECT_EQ(walk.current(), nullptr);
