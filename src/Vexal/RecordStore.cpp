@@ -93,6 +93,8 @@ bool AddressIndex::resize(std::size_t capacity) noexcept
     const std::size_t oldCapacity = capacity_;
     slots_ = fresh;
     capacity_ = capacity;
+    growAt_ = capacity / 4 * 3;
+    shrinkBelow_ = capacity > kMinCapacity ? capacity / 8 : 0;
     if (oldCapacity != 0) {
         // Start right after an empty slot, so that every probe run is copied
         // in its own order and a repeated address stays newest first.
@@ -119,6 +121,8 @@ void AddressIndex::clear() noexcept
     slots_ = nullptr;
     capacity_ = 0;
     used_ = 0;
+    growAt_ = 0;
+    shrinkBelow_ = 0;
 }
 
 // --- LargeSizes ------------------------------------------------------------

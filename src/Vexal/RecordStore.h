@@ -124,7 +124,7 @@ public:
     // False when the table cannot grow.
     bool insert(AllocationRecord *record, std::uint32_t number) noexcept
     {
-        if (tooFull(used_ + 1, capacity_) && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
+        if (used_ == growAt_ && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
             return false;
         const void *address = record->address;
         const std::uint32_t hash = hashOf(address);
@@ -155,7 +155,7 @@ public:
         const std::uint32_t number = slots_[slot].node;
         removeSlot(slot);
         // Shrinking is best effort: a failed resize keeps the larger table.
-        if (capacity_ > kMinCapacity && tooEmpty(used_, capacity_))
+        if (used_ < shrinkBelow_)
             resize(capacity_ / 2);
         return number;
     }
@@ -168,10 +168,6 @@ private:
         std::uint32_t hash;
     };
     static constexpr std::size_t kMinCapacity = 1024;
-    // Grow above 3/4 full, shrink below 1/8: linear probing stays short and
-    // a table never flips between sizes on one insert and erase.
-    static bool tooFull(std::size_t used, std::size_t capacity) { return used * 4 > capacity * 3; }
-    static bool tooEmpty(std::size_t used, std::size_t capacity) { return used * 8 < capacity; }
 
     static std::uint32_t hashOf(const void *address) noexcept
     {
@@ -217,6 +213,11 @@ private:
     Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two
     std::size_t used_ = 0;
+    // Grow beyond 3/4 full, shrink below 1/8 (not below kMinCapacity):
+    // linear probing stays short and a table never flips between sizes on
+    // one insert and erase. Set by resize().
+    std::size_t growAt_ = 0;
+    std::size_t shrinkBelow_ = 0;
     mutable std::size_t found_ = 0;  // where find() found its record last
 };
 
