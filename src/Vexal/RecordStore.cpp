@@ -77,7 +77,7 @@ void NodePool::clear() noexcept
 std::size_t AddressIndex::slotOf(const AllocationRecord *record) const noexcept
 {
     const std::uint32_t number = pool_.numberOf(record);
-    std::size_t slot = hashOf(record->address) & (capacity_ - 1);
+    std::size_t slot = homeOf(hashOf(record->address));
     while (slots_[slot].node != number)
         slot = next(slot);
     return slot;
@@ -85,7 +85,7 @@ std::size_t AddressIndex::slotOf(const AllocationRecord *record) const noexcept
 
 bool AddressIndex::resize(std::size_t capacity) noexcept
 {
-    const std::size_t bytes = capacity * sizeof(Slot);
+    const std::size_t bytes = platform::mappingFor(capacity * sizeof(Slot));
     auto *fresh = static_cast<Slot *>(platform::allocPages(bytes, bytes >= platform::kHugePage));
     if (fresh == nullptr)
         return false;
@@ -101,23 +101,23 @@ bool AddressIndex::resize(std::size_t capacity) noexcept
         std::size_t start = 0;
         while (old[start].node != 0)
             ++start;
-        for (std::size_t i = 1; i <= oldCapacity; ++i) {
-            const Slot &entry = old[(start + i) & (oldCapacity - 1)];
+        for (std::size_t i = 1, at = start + 1; i <= oldCapacity; ++i, ++at) {
+            const Slot &entry = old[at < oldCapacity ? at : at - oldCapacity];
             if (entry.node == 0)
                 continue;
-            std::size_t slot = entry.hash & (capacity_ - 1);
+            std::size_t slot = homeOf(entry.hash);
             while (slots_[slot].node != 0)
                 slot = next(slot);
             slots_[slot] = entry;
         }
     }
-    platform::freePages(old, oldCapacity * sizeof(Slot));
+    platform::freePages(old, platform::mappingFor(oldCapacity * sizeof(Slot)));
     return true;
 }
 
 void AddressIndex::clear() noexcept
 {
-    platform::freePages(slots_, capacity_ * sizeof(Slot));
+    platform::freePages(slots_, platform::mappingFor(capacity_ * sizeof(Slot)));
     slots_ = nullptr;
     capacity_ = 0;
     used_ = 0;

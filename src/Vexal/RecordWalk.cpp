@@ -13,15 +13,6 @@ namespace {
 constexpr unsigned kDigitBits = 11;
 constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
 
-// allocPages takes powers of two; only the pages touched become resident.
-std::size_t mappingFor(std::size_t bytes)
-{
-    std::size_t size = 4096;
-    while (size < bytes)
-        size *= 2;
-    return size;
-}
-
 } // namespace
 
 bool RecordWalk::visits(const AllocationRecord *record) const noexcept
@@ -81,8 +72,8 @@ bool RecordWalk::sort(std::size_t count) noexcept
     std::size_t *digits = nullptr;
     std::size_t spareBytes = 0;
     if (count > kInPlace) {
-        mappedBytes_ = mappingFor(count * sizeof(Entry));
-        spareBytes = mappingFor(count * sizeof(Entry) + kDigits * sizeof(std::size_t));
+        mappedBytes_ = platform::mappingFor(count * sizeof(Entry));
+        spareBytes = platform::mappingFor(count * sizeof(Entry) + kDigits * sizeof(std::size_t));
         mapped_ = platform::allocPages(mappedBytes_, false);
         if (mapped_ != nullptr)
             spareMapping = static_cast<Entry *>(platform::allocPages(spareBytes, false));
