@@ -7,8 +7,6 @@
 #include "RecordStore.h"
 #include "VexalInternal.h"
 
-#include <cinttypes>
-#include <cstdlib>
 #include <cstring>
 
 namespace vexal {
@@ -152,7 +150,7 @@ void *allocate(AllocationRequest &rq)
 {
     const bool trackingOn = tracking.vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
-    const std::uint64_t size = rq.size;
+    const std::uint64_t size = rq.size;  // whole, for the counters and the line
 
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
@@ -265,6 +263,8 @@ std::uint64_t exactSize(const AllocationRecord &record) noexcept
 }
 
 AllocationRecord *findRecord(const void *address) { return records.find(address); }
+
+bool releasable(const AllocationRecord &record) { return records.indexed(&record); }
 
 AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst)
 {

@@ -57,7 +57,7 @@ int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin, 
     RecordWalk walk;
     for (AllocationRecord *rec = startWalk(walk, true); rec != nullptr; rec = walk.next()) {
         const auto size = static_cast<std::int64_t>(exactSize(*rec));
-        if (filter.passes(*rec, size)) {
+        if (filter.passes(*rec, size) && releasable(*rec)) {
             sum += size;
             release(ReleaseRequest{rec, rec->type, rec->line, rec->file, rec->address});
         }

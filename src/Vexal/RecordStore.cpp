@@ -76,11 +76,14 @@ void NodePool::clear() noexcept
 
 std::size_t AddressIndex::slotOf(const AllocationRecord *record) const noexcept
 {
+    if (capacity_ == 0)
+        return 0;
     const std::uint32_t number = pool_.numberOf(record);
-    std::size_t slot = homeOf(hashOf(record->address));
-    while (slots_[slot].node != number)
-        slot = next(slot);
-    return slot;
+    for (std::size_t slot = homeOf(hashOf(record->address)); slots_[slot].node != 0; slot = next(slot)) {
+        if (slots_[slot].node == number)
+            return slot;
+    }
+    return capacity_;
 }
 
 bool AddressIndex::resize(std::size_t capacity) noexcept

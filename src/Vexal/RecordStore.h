@@ -155,6 +155,8 @@ public:
         std::size_t slot = found_;
         if (slot >= capacity_ || slots_[slot].node == 0 || pool_.record(slots_[slot].node) != record)
             slot = slotOf(record);
+        if (slot == capacity_)
+            return 0;  // not indexed
         const std::uint32_t number = slots_[slot].node;
         removeSlot(slot);
         // Shrinking is best effort: a failed resize keeps the larger table.
@@ -162,6 +164,8 @@ public:
             resize(smaller(capacity_));
         return number;
     }
+
+    bool contains(const AllocationRecord *record) const noexcept { return slotOf(record) != capacity_; }
 
     void clear() noexcept;
 
@@ -230,7 +234,7 @@ private:
         --used_;
     }
 
-    std::size_t slotOf(const AllocationRecord *record) const noexcept;
+    std::size_t slotOf(const AllocationRecord *record) const noexcept;  // capacity_ when absent
     bool resize(std::size_t capacity) noexcept;
 
     const NodePool &pool_;
@@ -313,7 +317,9 @@ public:
 
     // A realloc takes the old record out of the index before the platform
     // call, and then either drops it or, when the call failed, puts it back
-    // (false: the index could not take it).
+    // (false: the index could not take it). Meanwhile the record is live
+    // but not indexed: its block is the realloc's, no one else's to free.
+    bool indexed(const AllocationRecord *record) const noexcept { return index_.contains(record); }
     std::uint32_t unindex(const AllocationRecord *record) noexcept { return index_.erase(record); }
     bool reindex(AllocationRecord *record, std::uint32_t number) noexcept { return index_.insert(record, number); }
     void drop(AllocationRecord *record, std::uint32_t number) noexcept

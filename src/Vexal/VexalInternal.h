@@ -85,6 +85,11 @@ void *release(const ReleaseRequest &request);
 // Newest record whose block is `address`, or null. Lock held.
 AllocationRecord *findRecord(const void *address);
 
+// False while a realloc on another thread has the record's block in hand
+// (between its two turns with the lock): the block is not ours to free then.
+// Lock held.
+bool releasable(const AllocationRecord &record);
+
 // Starts `walk` over the live records, oldest (or newest) first; the first
 // record, or null. Lock held, for as long as the walk is used.
 AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst = false);
