@@ -271,6 +271,15 @@ AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst)
     return walk.start(records.pool(), tracking.globalIndex.load(std::memory_order_relaxed), newestFirst);
 }
 
+AllocationRecord *continueWalk(RecordWalk &walk)
+{
+    const bool ended = walk.ended();
+    AllocationRecord *next = walk.next();
+    if (next == nullptr && !ended)
+        next = walk.extend(tracking.globalIndex.load(std::memory_order_relaxed));
+    return next;
+}
+
 std::size_t recordCount() { return records.count(); }
 
 namespace {

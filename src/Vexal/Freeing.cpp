@@ -85,7 +85,7 @@ AllocationRecord *VexalGetListEntry(int mode)
     case 1:
         if (!walking)
             return nullptr;  // outside a walk the records may change under it
-        return listWalk.next();
+        return continueWalk(listWalk);
     case 2:
         if (walking) {
             walking = false;

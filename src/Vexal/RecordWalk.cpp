@@ -17,7 +17,7 @@ constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
 
 bool RecordWalk::visits(const AllocationRecord *record) const noexcept
 {
-    return !NodePool::isFree(*record) && record->index < limit_;
+    return !NodePool::isFree(*record) && record->index >= floor_ && record->index < limit_;
 }
 
 std::size_t RecordWalk::end() const noexcept { return order_ != nullptr ? count_ : pool_->end(); }
@@ -31,11 +31,25 @@ AllocationRecord *RecordWalk::at(std::size_t position) const noexcept
 
 AllocationRecord *RecordWalk::start(const NodePool &pool, std::uint64_t indexLimit, bool newestFirst) noexcept
 {
+    return begin(pool, 0, indexLimit, newestFirst);
+}
+
+AllocationRecord *RecordWalk::extend(std::uint64_t indexLimit) noexcept
+{
+    if (pool_ == nullptr || indexLimit <= limit_)
+        return nullptr;
+    return begin(*pool_, limit_, indexLimit, false);
+}
+
+AllocationRecord *RecordWalk::begin(const NodePool &pool, std::uint64_t floor, std::uint64_t limit,
+                                    bool newestFirst) noexcept
+{
     clear();
     if (pool.live() == 0)
         return nullptr;
     pool_ = &pool;
-    limit_ = indexLimit;
+    floor_ = floor;
+    limit_ = limit;
     newestFirst_ = newestFirst;
     // Without memory to sort, number 1 is the pool's first record.
     position_ = sort(pool.live()) ? 0 : 1;

@@ -94,6 +94,10 @@ bool releasable(const AllocationRecord &record);
 // record, or null. Lock held, for as long as the walk is used.
 AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst = false);
 
+// Moves a walk on; from its last record on to the records made since it
+// started, as a list that grows at its end would. Lock held.
+AllocationRecord *continueWalk(RecordWalk &walk);
+
 // The number of live records. Lock held.
 std::size_t recordCount();
 

@@ -70,7 +70,7 @@ TEST(RecordWalk, VisitsEveryLiveRecordOnceInIndexOrderEitherWay)
     }
 }
 
-TEST(RecordWalk, SkipsRecordsReleasedOrMadeDuringTheWalk)
+TEST(RecordWalk, SkipsRecordsReleasedDuringTheWalkAndGoesOnToThoseMadeSince)
 {
     Records records;
     std::vector<AllocationRecord *> made;
@@ -88,7 +88,15 @@ TEST(RecordWalk, SkipsRecordsReleasedOrMadeDuringTheWalk)
     std::vector<std::uint64_t> expected;
     for (std::uint64_t i = 2; i < 40; ++i)
         expected.push_back(i);
-    EXPECT_EQ(indexesFrom(walk, walk.next()), expected);
+    std::vector<std::uint64_t> seen;
+    for (AllocationRecord *r = walk.next(); r != nullptr; r = walk.next())
+        seen.push_back(r->index);
+    EXPECT_EQ(seen, expected);  // not the new record: it came after the start
+
+    // Extended, the walk goes on to it, newer ones after, and only to them.
+    records.make(41);
+    EXPECT_EQ(indexesFrom(walk, walk.extend(42)), (std::vector<std::uint64_t>{40, 41}));
+    EXPECT_EQ(walk.extend(42), nullptr);
 }
 
 } // namespace
