@@ -84,10 +84,10 @@ bool Grouping::collect(std::uint64_t sinceIndex)
     if (capacity_ == 0 && !grow())
         return false;
     const Slot *last = nullptr;  // records of one site often come together
-    for (Link *link = startAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr; link != nullptr;
-         link = LinkedListGetNext(link)) {
-        const AllocationRecord &record = *recordOf(link);
-        if (record.index < sinceIndex)
+    const NodePool &pool = recordPool();
+    for (std::uint32_t number = 1; number < pool.end(); number = pool.next(number)) {
+        const AllocationRecord &record = *pool.record(number);
+        if (NodePool::isFree(record) || record.index < sinceIndex)
             continue;
         const Slot *slot = last;
         if (slot == nullptr || slot->file != record.file || slot->line != record.line || slot->type != record.type) {
