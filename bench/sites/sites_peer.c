@@ -6,7 +6,9 @@
  * keeping the longest any such call took. Driven on standard input:
  *
  *   reset    forgets the longest call            -> "ok"
- *   report   the longest call since the reset    -> "longest N us"
+ *   report   the longest call since the reset, once a call that
+ *            started after the report was asked for has returned
+ *                                                -> "longest N us"
  *
  *   sites_peer PORT BLOCKS SITES
  */
@@ -24,6 +26,7 @@ int __lsan_is_turned_off(void);
 __attribute__((visibility("default"))) int __lsan_is_turned_off(void) { return 1; }
 
 static atomic_llong longest_ns;
+static atomic_llong rounds;
 
 static long long now_ns(void)
 {
@@ -43,6 +46,7 @@ static void *working(void *unused)
         long long seen = atomic_load(&longest_ns);
         while (took > seen && !atomic_compare_exchange_weak(&longest_ns, &seen, took)) {
         }
+        atomic_fetch_add(&rounds, 1);
         nanosleep(&pause, NULL);
     }
     return NULL;
@@ -70,6 +74,12 @@ int main(int argc, char **argv)
             atomic_store(&longest_ns, 0);
             puts("ok");
         } else if (strncmp(line, "report", 6) == 0) {
+            /* A call still waiting for the lock counts once it returns: wait
+             * for a call that started after the report was asked for. */
+            const long long asked = atomic_load(&rounds);
+            const struct timespec tick = {0, 1000000};
+            for (int waited = 0; atomic_load(&rounds) < asked + 2 && waited < 10000; ++waited)
+                nanosleep(&tick, NULL);
             printf("longest %lld us\n", atomic_load(&longest_ns) / 1000);
         }
         fflush(stdout);
