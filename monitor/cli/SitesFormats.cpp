@@ -111,7 +111,8 @@ QByteArray SitesOutput::text(const SitesFrame &frame, const std::vector<int> &ro
     std::vector<QString> head;
     std::vector<bool> right;
     for (SiteColumn column : columns) {
-        head.push_back(monitor::siteColumnCaption(column));
+        // vxl has no mark: the change counts from the first sample.
+        head.push_back(column == SiteColumn::Change ? QStringLiteral("Change") : monitor::siteColumnCaption(column));
         right.push_back(column == SiteColumn::Blocks || column == SiteColumn::Bytes || column == SiteColumn::Change
                         || column == SiteColumn::Growth);
     }
