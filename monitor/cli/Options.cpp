@@ -76,7 +76,8 @@ const OptionSpec kOptionSpecs[] = {
     {"timeout", "MS", "Wait at most MS milliseconds for each reply (default %1).", kEvery},
     {"wait", "MS", "Keep trying to connect for up to MS milliseconds, for an application still starting "
                    "(default 0: try once).", kEvery},
-    {"format", "text|csv|json", "Print text (the window's saved files), CSV or JSON (default text).", kPrinting},
+    {"format", "text|csv|json", "Print text (the window's saved files; the sites as a table), CSV or JSON "
+                                "(default text).", kPrinting},
     {"period", "MS", "Milliseconds from one sample to the next request (default 1000).", kWatch | kSites | kCheck},
     {"count", "N", "Stop after N samples (default 0: until interrupted).", kWatch | kSites},
     {"full-path", "", "Show file names whole, not only what follows the last slash.", kShowingLists | kSites},
