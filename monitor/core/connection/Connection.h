@@ -175,4 +175,24 @@ private:
     AutoResetEvent listCallEvent_;
 };
 
+// Keeps a sink installed for as long as it lives: a fetch's sink must not
+// outlive the fetch whose state it writes.
+template <class Sink, void (Connection::*Install)(Sink)>
+class ScopedSink {
+public:
+    ScopedSink(Connection &connection, Sink sink) : connection_(connection)
+    {
+        (connection_.*Install)(std::move(sink));
+    }
+    ~ScopedSink() { (connection_.*Install)(Sink{}); }
+    ScopedSink(const ScopedSink &) = delete;
+    ScopedSink &operator=(const ScopedSink &) = delete;
+
+private:
+    Connection &connection_;
+};
+
+using ScopedRecordSink = ScopedSink<Connection::RecordSink, &Connection::setRecordSink>;
+using ScopedSiteSink = ScopedSink<Connection::SiteSink, &Connection::setSiteSink>;
+
 } // namespace vexal::monitor

@@ -11,26 +11,7 @@ namespace vexal::monitor {
 const QString SitesFetch::kFallbackNotice =
     QStringLiteral("This application's library does not group leak sites; computing them from the list");
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
-
-// The site sink stays installed only while its fetch runs.
-class SiteSinkGuard {
-public:
-    SiteSinkGuard(Connection &connection, Connection::SiteSink sink) : connection_(connection)
-    {
-        connection_.setSiteSink(std::move(sink));
-    }
-    ~SiteSinkGuard() { connection_.setSiteSink({}); }
-    SiteSinkGuard(const SiteSinkGuard &) = delete;
-    SiteSinkGuard &operator=(const SiteSinkGuard &) = delete;
-
-private:
-    Connection &connection_;
-};
-
-} // namespace
 
 SitesFetch::Result SitesFetch::run(int64_t sinceIndex)
 {
@@ -62,7 +43,7 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
     } shared;
     // The receiving thread stores each site of this request's answer, and
     // wakes this thread at the first (the library answers) and at the end.
-    const SiteSinkGuard sink(connection_, [&](const ReceivedState &state, bool end) {
+    const ScopedSiteSink sink(connection_, [&](const ReceivedState &state, bool end) {
         const TransferRecord &received = state.data;
         if (shared.ticket == 0 || shared.ended)
             return false;
