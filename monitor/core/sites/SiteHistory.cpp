@@ -49,10 +49,8 @@ SitesFrame SiteHistory::add(const SitesSnapshot &snapshot, double seconds)
             if (first && !zeroBaseline_)
                 track.baseline = {site.blocks, site.bytes};
         }
-        // A site the library names twice (a file name cut to the message's
-        // field) counts once, with both parts.
-        track.bytes.back() += site.bytes;
-        track.blocks.back() += site.blocks;
+        track.bytes.back() = site.bytes;
+        track.blocks.back() = site.blocks;
     }
     // A site whose blocks are all gone for every kept sample is forgotten.
     std::erase_if(tracks_, [this](const auto &entry) {
