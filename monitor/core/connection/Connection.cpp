@@ -3,9 +3,7 @@
 
 #include <Protocol.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <system_error>
 
 namespace vexal::monitor {
@@ -147,7 +145,7 @@ Connection::OpenResult Connection::startThreads()
         state.sites = SitesSupport::Unknown;
         state.sitesAsked = 0;
         state.sitesAnswered = 0;
-        pending_.clear();
+        commands_.clear();
         session_ = session;
     });
     threadsSession_ = session;
@@ -189,7 +187,7 @@ void Connection::sendDisconnect()
         state.continuous = false;
         // Whatever was still queued is dropped: the library would end the
         // connection before answering it.
-        pending_.assign(1, Pending{MSG_DISCONNECT, 1, 0});
+        commands_.replaceAll({MSG_DISCONNECT, 1, 0});
         return std::exchange(session_, nullptr);
     });
     if (!session)
@@ -215,14 +213,11 @@ bool Connection::isConnected()
 }
 
 // Under the communication lock.
-std::shared_ptr<Connection::Session> Connection::queue(const Pending &pending, bool joinSameKind)
+std::shared_ptr<Connection::Session> Connection::queue(const CommandQueue::Command &command, bool joinSameKind)
 {
     if (!state_.connected)
         return nullptr;
-    if (joinSameKind && !pending_.empty() && pending_.back().command == pending.command)
-        pending_.back().copies += pending.copies;
-    else
-        pending_.push_back(pending);
+    commands_.add(command, joinSameKind);
     return session_;
 }
 
@@ -306,10 +301,10 @@ void Connection::sendLoop(const std::shared_ptr<Session> &session)
         if (session->ended)
             break;
         // Empty when written at an earlier wake.
-        const std::vector<Pending> work = locked([&](ReceivedState &) { return std::exchange(pending_, {}); });
+        const std::vector<CommandQueue::Command> work = locked([&](ReceivedState &) { return commands_.take(); });
         bool disconnected = false;
-        for (const Pending &pending : work) {
-            if (!write(pending)) {
+        for (const CommandQueue::Command &command : work) {
+            if (!CommandQueue::write(command)) {
                 locked([&](ReceivedState &state) {
                     if (isCurrent(session.get()))
                         state.connected = false;
@@ -317,7 +312,7 @@ void Connection::sendLoop(const std::shared_ptr<Session> &session)
                 session->senderResult = kWriteFailed;
                 return;
             }
-            disconnected = pending.command == MSG_DISCONNECT;
+            disconnected = command.number == MSG_DISCONNECT;
             if (disconnected)
                 break;
         }
@@ -327,31 +322,6 @@ void Connection::sendLoop(const std::shared_ptr<Session> &session)
             break;
     }
     session->senderResult = kSentAll;
-}
-
-// Writes the pending messages, as many in each write as a message area
-// holds: the bytes on the wire are those of single messages, one after the
-// other.
-bool Connection::write(const Pending &pending)
-{
-    SocketData one;
-    if (pending.command == MSG_SITES)
-        protocol::encodeSitesRequest(pending.sinceIndex, one);
-    else
-        protocol::encodeCommand(pending.command, one);
-    int copies = pending.copies;
-    const int perWrite = SOCKETDATA_SIZE / one.size;
-    while (copies > 0) {
-        const int now = std::min(copies, perWrite);
-        SocketData batch;
-        for (int i = 0; i < now; ++i)
-            std::memcpy(batch.data + i * one.size, one.data, static_cast<std::size_t>(one.size));
-        batch.size = now * one.size;
-        if (writeSocketData(&batch) != SOCKETCOM_OK)
-            return false;
-        copies -= now;
-    }
-    return true;
 }
 
 void Connection::receiveLoop(const std::shared_ptr<Session> &session)

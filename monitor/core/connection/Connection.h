@@ -10,6 +10,7 @@
 #pragma once
 
 #include "AutoResetEvent.h"
+#include "CommandQueue.h"
 #include "ReceivedState.h"
 
 #include <QByteArray>
@@ -19,7 +20,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace vexal::monitor {
 
@@ -141,15 +141,7 @@ private:
     void retireThreads();
     void closeEndpoint(const Session &owner);
 
-    // Queued commands not yet written: `copies` messages of `command` (with
-    // its bound for a sites request).
-    struct Pending {
-        int command;
-        int copies;
-        long long sinceIndex;
-    };
-    std::shared_ptr<Session> queue(const Pending &pending, bool joinSameKind);
-    static bool write(const Pending &pending);
+    std::shared_ptr<Session> queue(const CommandQueue::Command &command, bool joinSameKind);
 
     ConnectionListener *listener_;
     ThreadStarter startThread_;
@@ -157,7 +149,7 @@ private:
     std::mutex mutex_;  // the communication lock: state_, session_, the two below
     ReceivedState state_;
     std::shared_ptr<Session> session_;
-    std::vector<Pending> pending_;
+    CommandQueue commands_;
     RecordSink recordSink_;
     SiteSink siteSink_;
     std::mutex listTransfer_;
