@@ -36,9 +36,11 @@ SitesChart::SitesChart(QWidget *parent) : QChartView(parent)
     chart->setAnimationOptions(QChart::NoAnimation);
     timeAxis_ = new QValueAxis;
     timeAxis_->setTitleText(QStringLiteral("Time (s)"));
-    timeAxis_->setLabelFormat(QStringLiteral("%.3g"));
+    // Six digits: a thousand KB or an hour's seconds keep their digits
+    // instead of turning into an exponent.
+    timeAxis_->setLabelFormat(QStringLiteral("%.6g"));
     bytesAxis_ = new QValueAxis;
-    bytesAxis_->setLabelFormat(QStringLiteral("%.3g"));
+    bytesAxis_->setLabelFormat(QStringLiteral("%.6g"));
     chart->addAxis(timeAxis_, Qt::AlignBottom);
     chart->addAxis(bytesAxis_, Qt::AlignLeft);
     chart->legend()->setAlignment(Qt::AlignRight);

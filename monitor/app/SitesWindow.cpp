@@ -28,7 +28,7 @@ SitesWindow::SitesWindow(QWidget *parent) : QWidget(parent, Qt::Window), ui_(std
     // would cost more than the refresh.
     const std::pair<SiteColumn, int> widths[] = {{SiteColumn::Site, 220},   {SiteColumn::Function, 80},
                                                  {SiteColumn::Blocks, 80},  {SiteColumn::Bytes, 100},
-                                                 {SiteColumn::Change, 170}, {SiteColumn::Growth, 130}};
+                                                 {SiteColumn::Change, 150}, {SiteColumn::Growth, 120}};
     for (const auto &[column, width] : widths)
         view->setColumnWidth(int(column), width);
     ui_->chtSites->setMinimumHeight(200);
