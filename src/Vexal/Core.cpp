@@ -76,7 +76,7 @@ std::uint64_t recordedSize(const AllocationRequest &rq)
     case VXL_CALLOC:
         return static_cast<std::uint64_t>(rq.count) * rq.size;
     case VXL_STRDUP:
-        return std::strlen(rq.source) + 1;
+        return rq.call != nullptr ? rq.size : std::strlen(rq.source) + 1;
     default:
         return rq.size;
     }
@@ -168,7 +168,8 @@ void *allocate(AllocationRequest &rq)
     }
 
     void *result = nullptr;
-    switch (rq.type) {
+    switch (rq.call != nullptr ? -1 : rq.type) {
+    case -1: result = rq.call(rq); break;
     case VXL_MALLOC: result = platform::allocMalloc(rq.size); break;
     case VXL_CALLOC: result = platform::allocCalloc(rq.count, rq.size); break;
     case VXL_REALLOC: result = platform::allocRealloc(rq.oldPtr, rq.size); break;
@@ -316,6 +317,19 @@ void *release(const ReleaseRequest &rq)
             rec->address, rec->threadId, rec->index);
     removeLink(rq.link);
     return result;
+}
+
+void releaseIfRecorded(void *ptr, const char *file, int line)
+{
+    if (vxlOn.load(std::memory_order_relaxed) != 0) {
+        LockGuard guard(mutGlobalData);
+        Link *link = stopAnchor != nullptr ? getLink(ptr) : nullptr;
+        if (link != nullptr) {
+            release(ReleaseRequest{link, VXL_MALLOC, line, file, ptr});
+            return;
+        }
+    }
+    platform::releaseFree(ptr);
 }
 
 void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,

@@ -11,22 +11,31 @@ namespace vexal {
 
 class Output {
 public:
-    // Opens `path` for writing, or uses standard output for null. Returns
-    // false when the file cannot be opened (standard output is used then).
+    // Opens `path` for writing, or uses the standard stream for null. Returns
+    // false when the file cannot be opened (the standard stream is used then).
     bool open(const char *path)
     {
-        std::FILE *file = path != nullptr ? std::fopen(path, "w") : nullptr;
+        std::FILE *file = path != nullptr ? std::fopen(path, append_ ? "a" : "w") : nullptr;
         std::lock_guard<std::mutex> guard(mutex_);
-        if (stream_ != nullptr && stream_ != stdout)
+        if (stream_ != nullptr && stream_ != standard_)
             std::fclose(stream_);  // a stream left open by an earlier start
-        stream_ = file != nullptr ? file : stdout;
+        stream_ = file != nullptr ? file : standard_;
         return path == nullptr || file != nullptr;
+    }
+
+    // For the next open(): the stream used without a path (standard output
+    // unless set), and whether a named file is appended to, not truncated.
+    void configure(std::FILE *standard, bool append)
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        standard_ = standard;
+        append_ = append;
     }
 
     void close()
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (stream_ != nullptr && stream_ != stdout)
+        if (stream_ != nullptr && stream_ != standard_)
             std::fclose(stream_);
         else if (stream_ != nullptr)
             std::fflush(stream_);
@@ -44,6 +53,8 @@ public:
 private:
     std::mutex mutex_;
     std::FILE *stream_ = nullptr;
+    std::FILE *standard_ = stdout;
+    bool append_ = false;
 };
 
 } // namespace vexal

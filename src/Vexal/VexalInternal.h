@@ -57,6 +57,9 @@ struct AllocationRequest {
     int ignored;        // VexalRealloc's second argument; never read
     void *oldPtr;
     const char *source;
+    // A platform call other than the type's own (strndup, pvalloc); `size`
+    // is then the size recorded.
+    void *(*call)(const AllocationRequest &rq) = nullptr;
 #if defined(_WIN32)
     const wchar_t *wideSource = nullptr;
     const unsigned char *multiByteSource = nullptr;
@@ -83,6 +86,11 @@ struct ReleaseRequest {
 
 // Frees one block and drops its record; counts and logs. Lock held.
 void *release(const ReleaseRequest &request);
+
+// Frees a block released outside the library's wrappers: one with a record
+// is released as VexalFree would, any other goes to the platform uncounted
+// (it was allocated before tracking started, or by a path not tracked).
+void releaseIfRecorded(void *ptr, const char *file, int line);
 
 // Newest record link whose block is `address`, or null. Lock held.
 Link *getLink(const void *address);

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: MIT
+// Return addresses to source lines with elfutils' libdwfl. The modules are
+// read from /proc/self/maps, again whenever an address lies in none of them
+// (a library loaded since).
+#include "SiteResolver.h"
+
+#include <dwarf.h>
+#include <elfutils/libdwfl.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace vexal::run {
+namespace {
+
+// Debug information inside the module or, by build id, under the usual
+// debug directories; never fetched over the network (no debuginfod: this
+// runs inside the program's malloc).
+const Dwfl_Callbacks kCallbacks = {
+    dwfl_linux_proc_find_elf,
+    dwfl_build_id_find_debuginfo,
+    nullptr,
+    nullptr,
+};
+
+Dwfl *session = nullptr;
+
+bool reportModules()
+{
+    if (session == nullptr) {
+        session = dwfl_begin(&kCallbacks);
+        if (session == nullptr)
+            return false;
+    }
+    dwfl_report_begin(session);
+    const int failed = dwfl_linux_proc_report(session, getpid());
+    return dwfl_report_end(session, nullptr, nullptr) == 0 && failed == 0;
+}
+
+Dwfl_Module *moduleAt(Dwarf_Addr address)
+{
+    if (session == nullptr && !reportModules())
+        return nullptr;
+    Dwfl_Module *module = dwfl_addrmodule(session, address);
+    if (module == nullptr && reportModules())
+        module = dwfl_addrmodule(session, address);
+    return module;
+}
+
+const char *baseName(const char *path)
+{
+    const char *slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
+
+bool startsWith(const char *text, const char *prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
+
+char *copyText(const char *text)
+{
+    const std::size_t bytes = std::strlen(text) + 1;
+    auto *copy = static_cast<char *>(std::malloc(bytes));
+    return copy != nullptr ? static_cast<char *>(std::memcpy(copy, text, bytes)) : nullptr;
+}
+
+// Headers of the C library, the C++ library and the compiler: code inlined
+// from them (stdio.h's getline, a container's allocation) belongs to them.
+bool systemHeader(const char *file)
+{
+    return startsWith(file, "/usr/include/") || startsWith(file, "/usr/lib/gcc/");
+}
+
+// Steps out of code inlined from the system's headers to the line that used
+// it, through the call sites of the inlined instances around `address`.
+void leaveSystemHeaders(Dwfl_Module *module, Dwarf_Addr address, const char *&file, int &line)
+{
+    if (!systemHeader(file))
+        return;
+    Dwarf_Addr bias = 0;
+    Dwarf_Die *unit = dwfl_module_addrdie(module, address, &bias);
+    Dwarf_Files *files = nullptr;
+    std::size_t fileCount = 0;
+    if (unit == nullptr || dwarf_getsrcfiles(unit, &files, &fileCount) != 0)
+        return;
+    // The innermost scope at the address, then the concrete scopes around
+    // it (dwarf_getscopes gives the abstract ones of an inlined function).
+    Dwarf_Die *scopes = nullptr;
+    Dwarf_Die innermost;
+    const bool found = dwarf_getscopes(unit, address - bias, &scopes) > 0;
+    if (found)
+        innermost = scopes[0];
+    std::free(scopes);
+    scopes = nullptr;
+    const int count = found ? dwarf_getscopes_die(&innermost, &scopes) : 0;
+    for (int i = 0; i < count && systemHeader(file); ++i) {
+        if (dwarf_tag(&scopes[i]) != DW_TAG_inlined_subroutine)
+            continue;
+        Dwarf_Attribute attribute;
+        Dwarf_Word callFile = 0;
+        Dwarf_Word callLine = 0;
+        if (dwarf_formudata(dwarf_attr(&scopes[i], DW_AT_call_file, &attribute), &callFile) != 0 ||
+            dwarf_formudata(dwarf_attr(&scopes[i], DW_AT_call_line, &attribute), &callLine) != 0)
+            break;
+        const char *name = dwarf_filesrc(files, callFile, nullptr, nullptr);
+        if (name == nullptr)
+            break;
+        file = name;
+        line = static_cast<int>(callLine);
+    }
+    std::free(scopes);
+}
+
+} // namespace
+
+ModuleKind moduleKind(const char *path) noexcept
+{
+    const char *name = baseName(path);
+    if (startsWith(name, "libVexalPreload."))
+        return ModuleKind::Own;
+    if (startsWith(name, "libVexal."))
+        return ModuleKind::Vexal;
+    // The C library with the loader and the parts it once shipped apart,
+    // and the C++ runtime with the unwinder it calls.
+    static const char *const kRuntime[] = {"libc.so",       "ld-linux",     "libpthread.so", "libdl.so",
+                                           "librt.so",      "libstdc++.so", "libgcc_s.so",   "libm.so"};
+    for (const char *prefix : kRuntime) {
+        if (startsWith(name, prefix))
+            return ModuleKind::Runtime;
+    }
+    return ModuleKind::Program;
+}
+
+const SiteInfo *resolveSite(std::uintptr_t returnAddress) noexcept
+{
+    auto *info = static_cast<SiteInfo *>(std::malloc(sizeof(SiteInfo)));
+    if (info == nullptr)
+        return nullptr;
+    // The call instruction ends just before the return address.
+    const Dwarf_Addr call = returnAddress - 1;
+    Dwfl_Module *module = moduleAt(call);
+    const char *path = module != nullptr
+                           ? dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)
+                           : nullptr;
+    info->kind = path != nullptr ? moduleKind(path) : ModuleKind::Program;
+    info->file = nullptr;
+    info->line = 0;
+
+    int line = 0;
+    Dwfl_Line *source = module != nullptr ? dwfl_module_getsrc(module, call) : nullptr;
+    const char *file = source != nullptr ? dwfl_lineinfo(source, nullptr, &line, nullptr, nullptr, nullptr) : nullptr;
+    if (file != nullptr && line > 0) {
+        leaveSystemHeaders(module, call, file, line);
+        // A function of those headers compiled into the program (one the
+        // compiler did not inline): its caller is the call site.
+        if (info->kind == ModuleKind::Program && systemHeader(file))
+            info->kind = ModuleKind::Runtime;
+        info->file = copyText(file);
+        info->line = line;
+    } else {
+        // "liblua.so.5.4+0x1f3a0": the offset addr2line takes for that module.
+        Dwarf_Addr bias = 0;
+        if (module != nullptr)
+            dwfl_module_getelf(module, &bias);
+        char text[512];
+        std::snprintf(text, sizeof text, "%s+0x%" PRIx64, path != nullptr ? baseName(path) : "??",
+                      static_cast<std::uint64_t>(call - bias));
+        info->file = copyText(text);
+    }
+    if (info->file == nullptr) {
+        std::free(info);
+        return nullptr;
+    }
+    return info;
+}
+
+} // namespace vexal::run

@@ -1,0 +1,53 @@
+/* SPDX-License-Identifier: MIT */
+/* Forks children that allocate, free and leak one block each, then executes
+ * a copy of itself that leaks one block.
+ *
+ *   forking             the parent
+ *   forking executed    the executed copy
+ */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+enum { kChildren = 3 };
+
+static void *volatile kept[2];
+
+static int waitFor(pid_t pid)
+{
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && strcmp(argv[1], "executed") == 0) {
+        kept[0] = malloc(72); /* leak: executed 72 */
+        return 0;
+    }
+    kept[0] = malloc(64); /* leak: parent 64 */
+    pid_t children[kChildren];
+    for (int i = 0; i < kChildren; ++i) {
+        children[i] = fork();
+        if (children[i] == 0) {
+            for (int n = 0; n < 1000; ++n)
+                free(malloc((size_t)(8 + n % 100)));
+            kept[1] = strdup("child"); /* leak: child 6 */
+            exit(0);
+        }
+    }
+    int ok = 1;
+    for (int i = 0; i < kChildren; ++i)
+        ok = children[i] > 0 && waitFor(children[i]) && ok;
+
+    const pid_t executed = fork();
+    if (executed == 0) {
+        execl(argv[0], argv[0], "executed", (char *)NULL);
+        _exit(127);
+    }
+    ok = executed > 0 && waitFor(executed) && ok;
+    fputs(ok ? "forking done\n" : "forking failed\n", stdout);
+    return ok ? 0 : 1;
+}

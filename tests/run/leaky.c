@@ -1,0 +1,55 @@
+/* SPDX-License-Identifier: MIT */
+/* Leaks one block through each function that vexal-run tracks, from the
+ * lines marked "leak:" with the row it counts in and its size; frees others.
+ * Built without the track header, and once more without debug information.
+ *
+ *   leaky [wait]    with "wait": reads standard input to its end first
+ */
+#define _GNU_SOURCE
+#include <malloc.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static void *volatile kept[32];
+static int keptCount;
+
+static void keep(void *block) { kept[keptCount++] = block; }
+
+int main(int argc, char **argv)
+{
+    keep(malloc(100));                      /* leak: malloc 100 */
+    keep(calloc(10, 8));                    /* leak: calloc 80 */
+    keep(realloc(malloc(10), 200));         /* leak: realloc 200 */
+    keep(reallocarray(NULL, 3, 7));         /* leak: realloc 21 */
+    keep(strdup("four"));                   /* leak: strdup 5 */
+    keep(strndup("only three", 3));         /* leak: strdup 4 */
+    keep(valloc(10));                       /* leak: valloc 10 */
+    keep(pvalloc(10));                      /* leak: valloc page */
+    keep(memalign(16, 24));                 /* leak: memalign 24 */
+    keep(aligned_alloc(32, 64));            /* leak: memalign 64 */
+    void *aligned = NULL;
+    if (posix_memalign(&aligned, 64, 48) == 0) /* leak: memalign 48 */
+        keep(aligned);
+
+    /* The C library allocates; the program's line is the call site. */
+    FILE *input = fopen(argv[0], "r");
+    char *line = NULL;
+    size_t size = 0;
+    if (input != NULL && getline(&line, &size, input) > 0) /* leak: any any */
+        keep(line);
+    if (input != NULL)
+        fclose(input);
+
+    /* Freed: not listed. */
+    free(malloc(33));
+    free(strdup("gone"));
+    free(realloc(calloc(2, 2), 64));
+
+    if (argc > 1 && strcmp(argv[1], "wait") == 0) {
+        while (getchar() != EOF) {
+        }
+    }
+    fputs("leaky done\n", stdout);
+    return 0;
+}
