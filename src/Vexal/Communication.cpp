@@ -18,19 +18,29 @@ namespace {
 constexpr int kSocketBufferSize = 1024;
 constexpr int kReplyTimeoutMs = static_cast<int>(kReplyTimeout.count());
 
+// What the threads of a connection and the report calls tell each other:
+// plain flags, read without a lock.
+struct ConnectionSwitches {
+    std::atomic<int> goOnSending{0};                  // a monitor is being served
+    std::atomic<int> clientHasEnabledGlobalMutex{0};  // the receiver holds the global lock for it
+    std::atomic<int> freezeEnabled{0};                // it has paused the application
+};
+
+ConnectionSwitches connection;
+
 // Connection state. Allocated once and never destroyed: the threads may
 // still run while the process exits, and must not meet destroyed objects.
 struct State {
     std::mutex launchMutex;
     bool launched = false;             // guarded by launchMutex
     platform::Thread thrLauchThreads;  // guarded by launchMutex
+    std::atomic<int> portNumber{0};    // read by the launch thread before each listen
     Outbox outbox;
     // Application threads waiting in VexalShowStatus / VexalShowList; each
     // gate counts its waiters, which is what the "request sent to client"
     // flags stood for, so that one list end lets all of them go.
     ReportGate sigStatusRequest;
     ReportGate sigListRequest;
-    std::atomic<int> freezeEnabled{0};
     // The sender's copy of one hand-over and its bytes on the wire, and the
     // receiver's replies not yet handed over: too big for a thread's stack.
     TransferRecord sending[kBatchMax];
@@ -46,11 +56,11 @@ State &state()
 
 void say(const char *format, ...)
 {
-    if (vxlLog.load(std::memory_order_relaxed) == 0)
+    if (tracking.vxlLog.load(std::memory_order_relaxed) == 0)
         return;
     va_list args;
     va_start(args, format);
-    os.write([&](std::FILE *out) { std::vfprintf(out, format, args); });
+    tracking.os.write([&](std::FILE *out) { std::vfprintf(out, format, args); });
     va_end(args);
 }
 
@@ -59,18 +69,18 @@ void sayReason() { say("\tReason: %s\n", getErrorMessage()); }
 // The global lock held on the monitor's behalf. Only the receiver takes and
 // gives it back, the latter also when the connection ends; the sender never
 // does, so the receiver's list cursor is never used without the hold.
-bool holding() { return clientHasEnabledGlobalMutex.load() != 0; }
+bool holding() { return connection.clientHasEnabledGlobalMutex.load() != 0; }
 
 void takeHold()
 {
-    mutGlobalData.lock();
-    clientHasEnabledGlobalMutex.store(1);
+    tracking.mutGlobalData.lock();
+    connection.clientHasEnabledGlobalMutex.store(1);
 }
 
 void releaseHold()
 {
-    if (clientHasEnabledGlobalMutex.exchange(0) != 0)
-        mutGlobalData.unlock();
+    if (connection.clientHasEnabledGlobalMutex.exchange(0) != 0)
+        tracking.mutGlobalData.unlock();
 }
 
 // Copies a file name into the message field: cut to fit, and without the
@@ -86,12 +96,12 @@ void copyFileName(char (&field)[TRANSFER_FILENAME_SIZE], const char *file)
 void packStatus(TransferRecord &message)
 {
     for (int row = 0; row < TRANSFER_STATUS_ROWS; ++row) {
-        message.calls[row] = counts[row].calls;
-        message.stillAllocated[row] = counts[row].stillAllocated;
+        message.calls[row] = tracking.counts[row].calls;
+        message.stillAllocated[row] = tracking.counts[row].stillAllocated;
     }
-    message.freeFailed = freeFailed;
-    message.addressNotStored = addressNotStored;
-    message.internalUse = internalUse;
+    message.freeFailed = tracking.freeFailed;
+    message.addressNotStored = tracking.addressNotStored;
+    message.internalUse = tracking.internalUse;
 }
 
 void addStatusFields(SocketData &data, const TransferRecord &message)
@@ -108,12 +118,11 @@ void addStatusFields(SocketData &data, const TransferRecord &message)
 // Appends `message` to `data`, and does what its sending means to this side.
 void encode(const TransferRecord &message, SocketData &data)
 {
-    State &st = state();
     clearSocketData(&data);
     addIntSocketData(&data, message.command);
     switch (message.command) {
     case MSG_DISCONNECT:
-        goOnSending.store(0);  // the echo is the last message
+        connection.goOnSending.store(0);  // the echo is the last message
         break;
     case MSG_SUMMARY:
     case MSG_LIST_END:
@@ -132,10 +141,10 @@ void encode(const TransferRecord &message, SocketData &data)
         addIntSocketData(&data, message.threadId);
         break;
     case MSG_PAUSE:
-        st.freezeEnabled.store(1);
+        connection.freezeEnabled.store(1);
         break;
     case MSG_RELEASE:
-        st.freezeEnabled.store(0);
+        connection.freezeEnabled.store(0);
         break;
     case MSG_SHOW_STATUS:
     case MSG_SHOW_LIST:
@@ -169,7 +178,7 @@ int sender()
         // monitor that stops reading cannot block the sender for longer.
         code = sendDataWithin(st.wire, length, kReplyTimeoutMs);
         if (code != 0) {
-            goOnSending.store(0);
+            connection.goOnSending.store(0);
             break;  // the outbox closes below, so nobody waits for this write
         }
         st.outbox.markSent();
@@ -235,7 +244,7 @@ Served serve(int command, Link *&cursor)
     State &st = state();
     switch (command) {
     case MSG_DISCONNECT:
-        goOnSending.store(0);
+        connection.goOnSending.store(0);
         // Waiting (bounded) for the echo to go out lets the connection end
         // and the next listen start at once, whatever the monitor does next.
         st.outbox.deliver(reply(MSG_DISCONNECT));
@@ -258,8 +267,8 @@ Served serve(int command, Link *&cursor)
         if (!holding())
             takeHold();
         TransferRecord message = reply(MSG_LIST_START);
-        message.listLength = startAnchor != nullptr ? LinkedListLength(startAnchor) : 0;
-        cursor = startAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
+        message.listLength = tracking.startAnchor != nullptr ? LinkedListLength(tracking.startAnchor) : 0;
+        cursor = tracking.startAnchor != nullptr ? LinkedListGetFirst(tracking.startAnchor) : nullptr;
         return sent(st.outbox.deliver(message));
     }
     case MSG_LIST_END: {
@@ -273,7 +282,7 @@ Served serve(int command, Link *&cursor)
         // Waiters go first: while the hold lasts, no new notice can enter a
         // gate and be let through by this list end, which is not its own.
         wakeReportWaiters();
-        if (st.freezeEnabled.load() == 0)
+        if (connection.freezeEnabled.load() == 0)
             releaseHold();
         return Served::Continue;
     }
@@ -299,9 +308,9 @@ Served serve(int command, Link *&cursor)
 void endConnection(bool farewell)
 {
     State &st = state();
-    goOnSending.store(0);
+    connection.goOnSending.store(0);
     releaseHold();
-    st.freezeEnabled.store(0);
+    connection.freezeEnabled.store(0);
     wakeReportWaiters();
     // A monitor whose reading side is still open gets a final 0. Not after
     // a reply that could not be written: that would only wait again.
@@ -321,7 +330,7 @@ int receiver()
     int code;
     bool farewell = true;
     while ((code = readSocketData(&data)) == 0) {
-        if (goOnSending.load() == 0)
+        if (connection.goOnSending.load() == 0)
             break;
         char field[kSocketBufferSize];
         extractSocketData(data.data, 0, field);
@@ -370,14 +379,14 @@ bool serveConnection()
 {
     State &st = state();
     st.outbox.open();
-    goOnSending.store(1);
+    connection.goOnSending.store(1);
     platform::Thread thrSender, thrReceiver;
     thrSender.start(sender);
     thrReceiver.start(receiver);
     const bool started = thrSender.started() && thrReceiver.started();
     if (!started) {
         say("Could not launch communication threads towards the client!\n");
-        goOnSending.store(0);
+        connection.goOnSending.store(0);
         st.outbox.close();
         shutdownConnection();  // a started receiver returns from its read
     }
@@ -391,13 +400,14 @@ bool serveConnection()
 
 int launchComThreads()
 {
+    State &st = state();
     for (;;) {
-        int port = portNumber.load();
+        int port = st.portNumber.load();
         int code = setupSocket(kSocketBufferSize, kSocketBufferSize, port, nullptr);
 #if !defined(_WIN32)
-        // No address reuse is asked for: each new monitor gets the next port
-        // (unless VexalInit chose another port meanwhile).
-        portNumber.compare_exchange_strong(port, port + 1);
+        // Each new monitor gets the next port (unless VexalInit chose
+        // another port meanwhile).
+        st.portNumber.compare_exchange_strong(port, port + 1);
 #endif
         if (code != 0) {
             sayBadSetup(code);
@@ -433,10 +443,11 @@ int launchThreadMain()
 
 } // namespace
 
-bool launch()
+bool launch(int port)
 {
     State &st = state();
     std::lock_guard<std::mutex> guard(st.launchMutex);
+    st.portNumber.store(port);
     if (st.launched)
         return true;
     st.thrLauchThreads.detach();  // an earlier launch thread that has ended
@@ -456,7 +467,7 @@ void closeThreadHandles()
 bool announceReport(int message, const char *file, int line, bool *signalled)
 {
     State &st = state();
-    if (goOnSending.load() == 0)
+    if (connection.goOnSending.load() == 0)
         return false;
     ReportGate &gate = message == MSG_SHOW_STATUS ? st.sigStatusRequest : st.sigListRequest;
     const std::uint64_t entered = gate.enter();
@@ -469,7 +480,7 @@ bool announceReport(int message, const char *file, int line, bool *signalled)
         gate.leave();
         return false;
     }
-    mutGlobalData.unlock();
+    tracking.mutGlobalData.unlock();
     const bool fetched = gate.wait(entered, kReplyTimeout);
     gate.leave();
     if (signalled != nullptr)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Tracking core: library state, lifecycle, the wrappers and the two workers
-// (allocate, release) that every wrapper funnels into, and the log line.
+// (allocate, release) that every wrapper funnels into.
 #include "Communication.h"
 #include "LinkedListInternal.h"
 #include "Platform.h"
@@ -13,27 +13,7 @@
 
 namespace vexal {
 
-const char *const methodNames[kMemoryTypes] = {
-    "malloc",      "calloc",     "realloc",   "strdup",     "wcsdup",      "mbsdup",
-    "GlobalAlloc", "LocalAlloc", "HeapAlloc", "HeapReAlloc", "valloc",     "memalign",
-    "free",        "GlobalFree", "LocalFree", "HeapFree"};
-
-std::atomic<int> vxlOn{0};
-std::atomic<int> vxlLog{0};
-Output os;
-platform::CoreLock mutGlobalData;
-
-CountRow counts[kCountRows];
-std::atomic<std::uint64_t> globalIndex{0};
-std::int64_t internalUse = 0;
-std::int64_t freeFailed = 0;
-std::int64_t addressNotStored = 0;
-Link *startAnchor = nullptr;
-Link *stopAnchor = nullptr;
-
-std::atomic<int> portNumber{0};
-std::atomic<int> clientHasEnabledGlobalMutex{0};
-std::atomic<int> goOnSending{0};
+TrackingState tracking;
 
 namespace {
 
@@ -63,7 +43,7 @@ constexpr const char *ownSourceName()
 
 void logIllegalSwitch(int value, int sourceLine)
 {
-    os.write([&](std::FILE *out) {
+    tracking.os.write([&](std::FILE *out) {
         std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value,
                      ownSourceName(), sourceLine);
     });
@@ -103,7 +83,7 @@ AllocationRecord *addLink(void *address, std::uint64_t size, int line, const cha
     rec.file = name;
     rec.type = type;
     rec.threadId = currentThreadId();
-    rec.index = globalIndex.load(std::memory_order_relaxed);
+    rec.index = tracking.globalIndex.load(std::memory_order_relaxed);
     node->link.datum = reinterpret_cast<intptr_t>(&rec);
     const bool large = rec.size == kSaturatedSize;
     if ((large && !largeSizes.put(node, size)) || !addressIndex.insert(node)) {
@@ -113,9 +93,9 @@ AllocationRecord *addLink(void *address, std::uint64_t size, int line, const cha
         nodePool.release(node);
         return nullptr;
     }
-    globalIndex.store(rec.index + 1, std::memory_order_relaxed);
-    internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
-    list::insert(stopAnchor, 0, &node->link);
+    tracking.globalIndex.store(rec.index + 1, std::memory_order_relaxed);
+    tracking.internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
+    list::insert(tracking.stopAnchor, 0, &node->link);
     return &rec;
 }
 
@@ -123,7 +103,7 @@ AllocationRecord *addLink(void *address, std::uint64_t size, int line, const cha
 void dropDetached(RecordNode *node)
 {
     recordLeaving(&node->link);
-    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->record.file));
+    tracking.internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->record.file));
     if (node->record.size == kSaturatedSize)
         largeSizes.erase(node);
     list::unlink(&node->link);
@@ -131,10 +111,28 @@ void dropDetached(RecordNode *node)
     nodePool.release(node);
 }
 
+// Drops the list and every record with it. Lock held.
+void discardRecords()
+{
+    if (tracking.startAnchor != nullptr) {
+        // Records live in the pool, not in list-allocated links: detach them
+        // so that the list frees only its anchors.
+        list::detachAll(tracking.startAnchor, tracking.stopAnchor);
+        LinkedListFinish(&tracking.startAnchor, &tracking.stopAnchor);
+        tracking.internalUse -= 2 * static_cast<std::int64_t>(sizeof(Link));
+    }
+    tracking.startAnchor = nullptr;
+    tracking.stopAnchor = nullptr;
+    addressIndex.clear();
+    nodePool.clear();
+    fileNames.clear();
+    largeSizes.clear();
+}
+
 // Takes a record's bytes out of its row.
 void subtractSize(const AllocationRecord &rec)
 {
-    counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
+    tracking.counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
 void removeLink(Link *link)
@@ -148,7 +146,7 @@ void removeLink(Link *link)
 
 void *allocate(AllocationRequest &rq)
 {
-    const bool tracking = vxlOn.load(std::memory_order_relaxed) != 0;
+    const bool trackingOn = tracking.vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
     const std::uint64_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
 
@@ -156,9 +154,9 @@ void *allocate(AllocationRequest &rq)
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
     RecordNode *oldNode = nullptr;
-    if (isRealloc && tracking) {
-        LockGuard guard(mutGlobalData);
-        if (stopAnchor != nullptr && rq.oldPtr != nullptr) {
+    if (isRealloc && trackingOn) {
+        LockGuard guard(tracking.mutGlobalData);
+        if (tracking.stopAnchor != nullptr && rq.oldPtr != nullptr) {
             Link *old = getLink(rq.oldPtr);
             if (old != nullptr) {
                 oldNode = nodeOf(old);
@@ -206,27 +204,27 @@ void *allocate(AllocationRequest &rq)
             // A failed realloc leaves the old block, so its record returns;
             // if the index cannot take it back, the block goes untracked
             // rather than keep a record that no release could find.
-            LockGuard guard(mutGlobalData);
+            LockGuard guard(tracking.mutGlobalData);
             if (!addressIndex.insert(oldNode)) {
                 subtractSize(oldNode->record);
                 dropDetached(oldNode);
             }
         }
-        if (!tracking)
+        if (!trackingOn)
             return nullptr;
         logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type,
                 static_cast<std::int64_t>(size), nullptr, currentThreadId(),
-                globalIndex.load(std::memory_order_relaxed));
+                tracking.globalIndex.load(std::memory_order_relaxed));
         return nullptr;
     }
-    if (!tracking)
+    if (!trackingOn)
         return result;
 
     const char *note = "";
     std::uint64_t indexAfter;
     {
-        LockGuard guard(mutGlobalData);
-        if (stopAnchor == nullptr)  // called after VexalFinish: nothing to record into
+        LockGuard guard(tracking.mutGlobalData);
+        if (tracking.stopAnchor == nullptr)  // called after VexalFinish: nothing to record into
             return result;
         if (isRealloc) {
             if (oldNode != nullptr) {
@@ -238,17 +236,17 @@ void *allocate(AllocationRequest &rq)
         }
         if (freedBySizeZero) {
             note = kNoteSizeZero;
-            indexAfter = globalIndex.load(std::memory_order_relaxed);
+            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
         } else {
             AllocationRecord *record = addLink(result, size, rq.line, rq.file, rq.type);
             if (record != nullptr) {
-                counts[rq.type].calls += 1;
-                counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
+                tracking.counts[rq.type].calls += 1;
+                tracking.counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
 #if defined(_WIN32)
                 record->heap = rq.heap;
 #endif
             }
-            indexAfter = globalIndex.load(std::memory_order_relaxed);
+            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
         }
     }
     logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
@@ -294,8 +292,8 @@ void *release(const ReleaseRequest &rq)
         // No record carries a null address, so the kind checked above is
         // the default type.
         logInfo(methodNames[rq.defaultType], kNoteNullFree, rq.file, rq.line, rq.defaultType, -1,
-                nullptr, currentThreadId(), globalIndex.load(std::memory_order_relaxed));
-        ++freeFailed;
+                nullptr, currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        ++tracking.freeFailed;
         return nullptr;
     }
 #if defined(_WIN32)
@@ -308,8 +306,8 @@ void *release(const ReleaseRequest &rq)
 #endif
     if (rec == nullptr) {
         logInfo(methodNames[releaseKind], kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, rq.ptr,
-                currentThreadId(), globalIndex.load(std::memory_order_relaxed));
-        ++addressNotStored;
+                currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        ++tracking.addressNotStored;
         return result;
     }
     subtractSize(*rec);
@@ -321,35 +319,15 @@ void *release(const ReleaseRequest &rq)
 
 void releaseIfRecorded(void *ptr, const char *file, int line)
 {
-    if (vxlOn.load(std::memory_order_relaxed) != 0) {
-        LockGuard guard(mutGlobalData);
-        Link *link = stopAnchor != nullptr ? getLink(ptr) : nullptr;
+    if (tracking.vxlOn.load(std::memory_order_relaxed) != 0) {
+        LockGuard guard(tracking.mutGlobalData);
+        Link *link = tracking.stopAnchor != nullptr ? getLink(ptr) : nullptr;
         if (link != nullptr) {
             release(ReleaseRequest{link, VXL_MALLOC, line, file, ptr});
             return;
         }
     }
     platform::releaseFree(ptr);
-}
-
-void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
-                  std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
-{
-    if (prefix[0] != '\0')
-        std::fprintf(out, "%s%s: ", prefix, suffix);
-    // The size is printed whole: the same text as "%d" below 2^31, and the
-    // true size of a larger block.
-    platform::print(out, "%s : %d, %s, %" VXL_I64 "dB, %d, #%" VXL_I64 "d, (%p)\n", file != nullptr ? file : "",
-                    line, platform::logTypeName(type), static_cast<long long>(size), static_cast<int>(threadId),
-                    static_cast<long long>(index), address);
-}
-
-void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
-                  const void *address, std::uint32_t threadId, std::uint64_t index)
-{
-    os.write([&](std::FILE *out) {
-        writeLogLine(out, prefix, suffix, file, line, type, size, address, threadId, index);
-    });
 }
 
 } // namespace vexal
@@ -360,35 +338,30 @@ extern "C" {
 
 void VexalInit(int on, int log, const char *outputPath, int port)
 {
-    if (!os.open(outputPath)) {
-        os.write([&](std::FILE *out) {
+    if (!tracking.os.open(outputPath)) {
+        tracking.os.write([&](std::FILE *out) {
             std::fprintf(out, "Sorry, but the output file '%s' could not be opened!\n", outputPath);
             std::fprintf(out, "Instead, 'stdout' will be used as output stream.\n");
         });
     }
-    if (port >= 1)
-        portNumber = port;
-    else if (port == 0)
-        portNumber = kDefaultPort;
-    // clientHasEnabledGlobalMutex is left alone: it is 0 at load, and a hold
-    // a monitor still has from an earlier start is given back by its
-    // connection; clearing the flag here would leak that hold for good.
-
-    mutGlobalData.lock();
-    VexalSet(on, log);
-    LinkedListInit(&startAnchor, &stopAnchor);
-    freeFailed = 0;
-    addressNotStored = 0;
-    internalUse = 2 * static_cast<std::int64_t>(sizeof(Link));
-    for (CountRow &row : counts)
-        row = CountRow{0, 0};
-    globalIndex.store(0, std::memory_order_relaxed);
-    mutGlobalData.unlock();
+    // The connection's hold of the lock is left alone: a hold a monitor
+    // still has from an earlier start is given back by its connection.
+    {
+        LockGuard guard(tracking.mutGlobalData);
+        VexalSet(on, log);
+        LinkedListInit(&tracking.startAnchor, &tracking.stopAnchor);
+        tracking.freeFailed = 0;
+        tracking.addressNotStored = 0;
+        tracking.internalUse = 2 * static_cast<std::int64_t>(sizeof(Link));
+        for (CountRow &row : tracking.counts)
+            row = CountRow{0, 0};
+        tracking.globalIndex.store(0, std::memory_order_relaxed);
+    }
 
     if (port < 0)
         return;
-    if (!comm::launch() && vxlLog.load() != 0) {
-        os.write([](std::FILE *out) {
+    if (!comm::launch(port == 0 ? kDefaultPort : port) && tracking.vxlLog.load() != 0) {
+        tracking.os.write([](std::FILE *out) {
             std::fprintf(out, "Could not launch threads needed to communicate ");
             std::fprintf(out, "with the client!\n");
         });
@@ -397,29 +370,18 @@ void VexalInit(int on, int log, const char *outputPath, int port)
 
 void VexalFinish(void)
 {
-    mutGlobalData.lock();
-    if (startAnchor != nullptr) {
-        // Records live in the pool, not in list-allocated links: detach them
-        // so that the list frees only its anchors.
-        list::detachAll(startAnchor, stopAnchor);
-        LinkedListFinish(&startAnchor, &stopAnchor);
-        internalUse -= 2 * static_cast<std::int64_t>(sizeof(Link));
+    {
+        LockGuard guard(tracking.mutGlobalData);
+        discardRecords();
     }
-    startAnchor = nullptr;
-    stopAnchor = nullptr;
-    addressIndex.clear();
-    nodePool.clear();
-    fileNames.clear();
-    largeSizes.clear();
-    mutGlobalData.unlock();
     comm::closeThreadHandles();
-    os.close();
+    tracking.os.close();
 }
 
 void VexalSet(int on, int log)
 {
-    vxlOn.store(on, std::memory_order_relaxed);
-    vxlLog.store(log, std::memory_order_relaxed);
+    tracking.vxlOn.store(on, std::memory_order_relaxed);
+    tracking.vxlLog.store(log, std::memory_order_relaxed);
 }
 
 void VexalVersion(int *a, int *b)
@@ -432,50 +394,50 @@ void VexalVersion(int *a, int *b)
 
 void *VexalMalloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_MALLOC, line, file, 0, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_MALLOC, .line = line, .file = file, .size = size};
     return allocate(rq);
 }
 
 void *VexalCalloc(size_t count, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_CALLOC, line, file, count, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_CALLOC, .line = line, .file = file, .count = count, .size = size};
     return allocate(rq);
 }
 
-void *VexalRealloc(void *ptr, int ignored, size_t size, const char *file, int line)
+void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_REALLOC, line, file, 0, size, ignored, ptr, nullptr};
+    AllocationRequest rq{.type = VXL_REALLOC, .line = line, .file = file, .size = size, .oldPtr = ptr};
     return allocate(rq);
 }
 
 char *VexalStrdup(const char *src, const char *file, int line)
 {
-    AllocationRequest rq{VXL_STRDUP, line, file, 0, 0, 0, nullptr, src};
+    AllocationRequest rq{.type = VXL_STRDUP, .line = line, .file = file, .source = src};
     return static_cast<char *>(allocate(rq));
 }
 
 #if !defined(_WIN32)
 void *VexalValloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_VALLOC, line, file, 0, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_VALLOC, .line = line, .file = file, .size = size};
     return allocate(rq);
 }
 
 void *VexalMemalign(size_t alignment, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_MEMALIGN, line, file, alignment, size, 0, nullptr, nullptr};
+    AllocationRequest rq{.type = VXL_MEMALIGN, .line = line, .file = file, .count = alignment, .size = size};
     return allocate(rq);
 }
 #endif
 
 void VexalFree(void *ptr, const char *file, int line)
 {
-    if (vxlOn.load(std::memory_order_relaxed) == 0) {
+    if (tracking.vxlOn.load(std::memory_order_relaxed) == 0) {
         platform::releaseFree(ptr);
         return;
     }
-    LockGuard guard(mutGlobalData);
-    if (stopAnchor == nullptr) {  // after VexalFinish: no records left to consult
+    LockGuard guard(tracking.mutGlobalData);
+    if (tracking.stopAnchor == nullptr) {  // after VexalFinish: no records left to consult
         platform::releaseFree(ptr);
         return;
     }

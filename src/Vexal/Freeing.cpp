@@ -62,10 +62,10 @@ int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin, 
 {
     const Filter filter{file, lineMin, lineMax, sizeMin, sizeMax, threadId, indexMin, indexMax};
     std::int64_t sum = 0;
-    LockGuard guard(mutGlobalData);
-    if (stopAnchor == nullptr)
+    LockGuard guard(tracking.mutGlobalData);
+    if (tracking.stopAnchor == nullptr)
         return 0;
-    for (Link *link = LinkedListGetLast(stopAnchor); link != nullptr;) {
+    for (Link *link = LinkedListGetLast(tracking.stopAnchor); link != nullptr;) {
         Link *before = LinkedListGetPrev(link);
         const AllocationRecord &rec = *recordOf(link);
         const auto size = static_cast<std::int64_t>(exactSize(rec));
@@ -87,10 +87,10 @@ AllocationRecord *VexalGetListEntry(int mode)
         // A second mode 0 from the walking thread restarts the walk instead
         // of deadlocking on the lock it already holds.
         if (!walking) {
-            mutGlobalData.lock();
+            tracking.mutGlobalData.lock();
             walking = true;
         }
-        listCursor = stopAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
+        listCursor = tracking.stopAnchor != nullptr ? LinkedListGetFirst(tracking.startAnchor) : nullptr;
         cursorBetween = false;
         break;
     case 1:
@@ -102,7 +102,7 @@ AllocationRecord *VexalGetListEntry(int mode)
     case 2:
         if (walking) {
             walking = false;
-            mutGlobalData.unlock();
+            tracking.mutGlobalData.unlock();
         }
         return nullptr;
     default:
@@ -115,8 +115,8 @@ AllocationRecord *VexalGetListEntry(int mode)
 
 uint64_t VexalGetIndex(void)
 {
-    LockGuard guard(mutGlobalData);
-    return globalIndex.load(std::memory_order_relaxed);
+    LockGuard guard(tracking.mutGlobalData);
+    return tracking.globalIndex.load(std::memory_order_relaxed);
 }
 
 } // extern "C"

@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-// State and workers shared by the library's source files. Everything here is
-// one instance per process. Unless marked otherwise, a variable is read and
-// written only while mutGlobalData is held.
+// State and workers shared by the library's source files.
 #pragma once
 
 #include "LinkedList.h"
@@ -27,38 +25,39 @@ struct CountRow {
 
 extern const char *const methodNames[kMemoryTypes];
 
-// Switches: written by VexalInit/VexalSet, read by every wrapper without the lock.
-extern std::atomic<int> vxlOn;
-extern std::atomic<int> vxlLog;
+// Everything the tracking core keeps: one instance per process (`tracking`).
+// mutGlobalData guards every member below it; the switches and the output
+// stream above it are read without the lock.
+struct TrackingState {
+    // Written by VexalInit/VexalSet, read by every wrapper without the lock.
+    std::atomic<int> vxlOn{0};
+    std::atomic<int> vxlLog{0};
+    Output os;  // keeps its own lock
 
-extern Output os;
-extern platform::CoreLock mutGlobalData;
+    platform::CoreLock mutGlobalData;
+    CountRow counts[kCountRows]{};
+    std::atomic<std::uint64_t> globalIndex{0};  // written under the lock, read by failure lines without it
+    std::int64_t internalUse = 0;
+    std::int64_t freeFailed = 0;
+    std::int64_t addressNotStored = 0;
+    Link *startAnchor = nullptr;  // null outside VexalInit .. VexalFinish
+    Link *stopAnchor = nullptr;
+};
 
-extern CountRow counts[kCountRows];
-extern std::atomic<std::uint64_t> globalIndex;  // written under the lock, read by failure lines without it
-extern std::int64_t internalUse;
-extern std::int64_t freeFailed;
-extern std::int64_t addressNotStored;
-extern Link *startAnchor;  // null outside VexalInit .. VexalFinish
-extern Link *stopAnchor;
+extern TrackingState tracking;
 
-// Monitor connection state shared with the communication threads.
-extern std::atomic<int> portNumber;  // read by the launch thread before each listen
-extern std::atomic<int> clientHasEnabledGlobalMutex;
-extern std::atomic<int> goOnSending;
-
-// What a wrapper asks allocate() for.
+// What a wrapper asks allocate() for; built with designated initialisers,
+// so that a wrapper names only what its call has.
 struct AllocationRequest {
-    int type;
-    int line;
-    const char *file;
-    std::size_t count;  // calloc element count, memalign alignment
-    std::size_t size;
-    int ignored;        // VexalRealloc's second argument; never read
-    void *oldPtr;
-    const char *source;
-    // A platform call other than the type's own (strndup, pvalloc); `size`
-    // is then the size recorded.
+    int type = 0;
+    int line = 0;
+    const char *file = nullptr;
+    std::size_t count = 0;  // calloc element count, memalign alignment
+    std::size_t size = 0;
+    void *oldPtr = nullptr;
+    const char *source = nullptr;
+    // A platform call other than the type's own (strndup); `size` is then
+    // the size recorded.
     void *(*call)(const AllocationRequest &rq) = nullptr;
 #if defined(_WIN32)
     const wchar_t *wideSource = nullptr;
@@ -122,7 +121,7 @@ void writeLogInfo(const char *prefix, const char *suffix, const char *file, int 
 inline void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                     std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
 {
-    if (prefix[0] != '\0' && vxlLog.load(std::memory_order_relaxed) == 0)
+    if (prefix[0] != '\0' && tracking.vxlLog.load(std::memory_order_relaxed) == 0)
         return;
     writeLogInfo(prefix, suffix, file, line, type, size, address, threadId, index);
 }

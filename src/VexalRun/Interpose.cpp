@@ -49,7 +49,7 @@ public:
 
     AllocationRequest request(int type, std::size_t count, std::size_t size) const noexcept
     {
-        return AllocationRequest{type, site_.line, site_.file, count, size, 0, nullptr, nullptr};
+        return AllocationRequest{.type = type, .line = site_.line, .file = site_.file, .count = count, .size = size};
     }
 
     void *done(void *result) const noexcept
@@ -161,7 +161,7 @@ VXL_EXPORT void free(void *ptr)
     const int savedErrno = errno;
     // The release's call site is printed only on the log line.
     CallSite site{"", 0};
-    if (vxlLog.load(std::memory_order_relaxed) != 0 && !findCallSite(VXL_CALLER, site))
+    if (tracking.vxlLog.load(std::memory_order_relaxed) != 0 && !findCallSite(VXL_CALLER, site))
         site = CallSite{"", 0};
     releaseIfRecorded(ptr, site.file, site.line);
     errno = savedErrno;

@@ -149,11 +149,11 @@ const char *reportName()
 
 void liveTotals(std::uint64_t &blocks, std::int64_t &bytes)
 {
-    LockGuard guard(mutGlobalData);
-    blocks = startAnchor != nullptr ? static_cast<std::uint64_t>(LinkedListLength(startAnchor)) : 0;
+    LockGuard guard(tracking.mutGlobalData);
+    blocks = tracking.startAnchor != nullptr ? static_cast<std::uint64_t>(LinkedListLength(tracking.startAnchor)) : 0;
     bytes = 0;
     for (int row = VXL_MALLOC; row <= VXL_MEMALIGN; ++row)
-        bytes += counts[row].stillAllocated;
+        bytes += tracking.counts[row].stillAllocated;
 }
 
 // Before the program's constructors, after those of the libraries loaded
@@ -176,7 +176,7 @@ __attribute__((constructor)) void startPreload()
     startedPid = ::getpid();
     ::pthread_atfork(lockCallSites, unlockCallSites, unlockCallSites);
     // Standard output stays the program's own.
-    os.configure(stderr, append);
+    tracking.os.configure(stderr, append);
     VexalInit(1, log ? 1 : 0, output, port);
     std::free(output);
     preloadTracking.store(true, std::memory_order_release);
