@@ -4,6 +4,7 @@
 // the stream a no-op instead of a use of a closed FILE.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <mutex>
 
@@ -16,6 +17,8 @@ public:
     bool open(const char *path)
     {
         std::FILE *file = path != nullptr ? std::fopen(path, append_ ? "a" : "w") : nullptr;
+        if (file != nullptr && wholeWrites_)
+            std::setvbuf(file, nullptr, _IOFBF, kWholeWriteBuffer);
         std::lock_guard<std::mutex> guard(mutex_);
         if (stream_ != nullptr && stream_ != standard_)
             std::fclose(stream_);  // a stream left open by an earlier start
@@ -23,13 +26,20 @@ public:
         return path == nullptr || file != nullptr;
     }
 
+    // Room for a whole report or log line in a stream that writes whole.
+    static constexpr std::size_t kWholeWriteBuffer = std::size_t{64} << 10;
+
     // For the next open(): the stream used without a path (standard output
-    // unless set), and whether a named file is appended to, not truncated.
-    void configure(std::FILE *standard, bool append)
+    // unless set), whether a named file is appended to, not truncated, and
+    // whether each write goes out at once in one piece (up to
+    // kWholeWriteBuffer; a standard stream given then has such a buffer):
+    // what processes sharing one file need to keep their reports apart.
+    void configure(std::FILE *standard, bool append, bool wholeWrites)
     {
         std::lock_guard<std::mutex> guard(mutex_);
         standard_ = standard;
         append_ = append;
+        wholeWrites_ = wholeWrites;
     }
 
     void close()
@@ -46,8 +56,11 @@ public:
     void write(Writer &&writer)
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (stream_ != nullptr)
-            writer(stream_);
+        if (stream_ == nullptr)
+            return;
+        writer(stream_);
+        if (wholeWrites_)
+            std::fflush(stream_);
     }
 
 private:
@@ -55,6 +68,7 @@ private:
     std::FILE *stream_ = nullptr;
     std::FILE *standard_ = stdout;
     bool append_ = false;
+    bool wholeWrites_ = false;
 };
 
 } // namespace vexal

@@ -156,6 +156,19 @@ void liveTotals(std::uint64_t &blocks, std::int64_t &bytes)
         bytes += tracking.counts[row].stillAllocated;
 }
 
+std::FILE *ownStandardError()
+{
+    const int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    std::FILE *stream = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
+    if (stream == nullptr) {
+        if (fd >= 0)
+            ::close(fd);
+        return stderr;
+    }
+    std::setvbuf(stream, nullptr, _IOFBF, Output::kWholeWriteBuffer);
+    return stream;
+}
+
 // Before the program's constructors, after those of the libraries loaded
 // before it (their allocations are the C library's, untracked) and after the
 // static initialisers of this library's other files (link order).
@@ -175,8 +188,10 @@ __attribute__((constructor)) void startPreload()
 
     startedPid = ::getpid();
     ::pthread_atfork(lockCallSites, unlockCallSites, unlockCallSites);
-    // Standard output stays the program's own.
-    tracking.os.configure(stderr, append);
+    // Standard output stays the program's own. Standard error, through a
+    // stream of the library's own, gets each report and log line in one
+    // piece: forked children and executed programs write there too.
+    tracking.os.configure(ownStandardError(), append, true);
     VexalInit(1, log ? 1 : 0, output, port);
     std::free(output);
     preloadTracking.store(true, std::memory_order_release);

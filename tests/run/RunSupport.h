@@ -93,6 +93,19 @@ public:
         input_ = -1;
     }
 
+    // Waits until the program's standard output holds `text`, or `limit`
+    // has passed; what it holds then.
+    std::string waitForOutput(const std::string &text, std::chrono::seconds limit = std::chrono::seconds(30))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        std::string out = readFile(outPath_);
+        while (out.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            out = readFile(outPath_);
+        }
+        return out;
+    }
+
     // Waits until the program ends or `limit` has passed (it is killed then).
     Outcome finish(std::chrono::seconds limit = std::chrono::seconds(60))
     {

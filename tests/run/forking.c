@@ -1,6 +1,6 @@
 /* SPDX-License-Identifier: MIT */
 /* Forks children that allocate, free and leak one block each, then executes
- * a copy of itself that leaks one block.
+ * a copy of itself that leaks one block and says what LD_PRELOAD it got.
  *
  *   forking             the parent
  *   forking executed    the executed copy
@@ -25,6 +25,8 @@ int main(int argc, char **argv)
 {
     if (argc > 1 && strcmp(argv[1], "executed") == 0) {
         kept[0] = malloc(72); /* leak: executed 72 */
+        const char *preload = getenv("LD_PRELOAD");
+        printf("executed with LD_PRELOAD %s\n", preload != NULL ? preload : "unset");
         return 0;
     }
     kept[0] = malloc(64); /* leak: parent 64 */

@@ -3,7 +3,8 @@
  * lines marked "leak:" with the row it counts in and its size; frees others.
  * Built without the track header, and once more without debug information.
  *
- *   leaky [wait]    with "wait": reads standard input to its end first
+ *   leaky [wait]    with "wait": says "ready" and reads standard input to
+ *                   its end first
  */
 #define _GNU_SOURCE
 #include <malloc.h>
@@ -47,6 +48,8 @@ int main(int argc, char **argv)
     free(realloc(calloc(2, 2), 64));
 
     if (argc > 1 && strcmp(argv[1], "wait") == 0) {
+        fputs("ready\n", stdout);
+        fflush(stdout);
         while (getchar() != EOF) {
         }
     }
