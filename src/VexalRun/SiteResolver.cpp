@@ -147,8 +147,11 @@ const SiteInfo *resolveSite(std::uintptr_t returnAddress) noexcept
     info->file = nullptr;
     info->line = 0;
 
+    // Lines are read for the program's modules only: the C library's debug
+    // information alone, where installed, is megabytes.
     int line = 0;
-    Dwfl_Line *source = module != nullptr ? dwfl_module_getsrc(module, call) : nullptr;
+    Dwfl_Line *source =
+        module != nullptr && info->kind == ModuleKind::Program ? dwfl_module_getsrc(module, call) : nullptr;
     const char *file = source != nullptr ? dwfl_lineinfo(source, nullptr, &line, nullptr, nullptr, nullptr) : nullptr;
     if (file != nullptr && line > 0) {
         leaveSystemHeaders(module, call, file, line);
