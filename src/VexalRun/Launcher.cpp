@@ -3,6 +3,7 @@
 // its allocations are tracked without rebuilding it, and ends with its exit
 // status (or the leak gate's).
 #include "LaunchOptions.h"
+#include "ProgramCheck.h"
 #include "RunEnvironment.h"
 
 #include <cerrno>
@@ -122,6 +123,11 @@ int main(int argc, char **argv)
         }
         std::fclose(probe);
     }
+
+    // It still runs, untracked: the user may want its output all the same.
+    const std::string untrackable = whyNotTrackable(options.program[0]);
+    if (!untrackable.empty())
+        std::fprintf(stderr, "vexal-run: %s %s; it runs untracked\n", options.program[0], untrackable.c_str());
 
     int status[2] = {-1, -1};  // the program's live totals at exit
     if (options.gate && ::pipe(status) != 0) {

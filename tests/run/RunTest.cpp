@@ -187,6 +187,15 @@ TEST(RunCommandLine, AProgramThatCannotBeStartedGives127AndSaysWhy)
     EXPECT_NE(bad.err.find("--port needs a number"), std::string::npos) << bad.err;
 }
 
+TEST(RunCommandLine, AStaticProgramRunsUntrackedWithAWarning)
+{
+    const Outcome o = run(underRun({"--list-at-exit"}, {program("leaky_static")}));
+    EXPECT_EQ(o.exitCode, 0) << describe(o);
+    EXPECT_EQ(o.out, "leaky done\n");
+    EXPECT_EQ(o.err, "vexal-run: " + program("leaky_static") +
+                         " is statically linked: nothing can be preloaded into it; it runs untracked\n");
+}
+
 TEST(RunCommandLine, TheLeakGateGivesItsExitCodeOnlyAboveItsLimits)
 {
     // leaky leaves 12 blocks of its own and its output buffer.
