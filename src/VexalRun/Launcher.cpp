@@ -5,6 +5,7 @@
 #include "LaunchOptions.h"
 #include "ProgramCheck.h"
 #include "RunEnvironment.h"
+#include "VexalInternal.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,7 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +48,26 @@ std::string preloadPath()
     std::string folder(self);
     folder.erase(folder.find_last_of('/'));
     return folder + "/" VEXAL_RUN_LIBDIR_FROM_BINDIR "/" + kPreloadFileName;
+}
+
+// Whether the library can listen on `port`: bound the way it binds. A port
+// some other program listens on would leave the monitor nothing to reach,
+// and the library says so only with --log.
+bool portFree(int port)
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return true;  // cannot tell; the library will try
+    const int on = 1;
+    ::setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool bound = ::bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 ||
+                       errno != EADDRINUSE;
+    ::close(probe);
+    return bound;
 }
 
 bool setUp(const LaunchOptions &options, const std::string &preload, int statusFd)
@@ -113,6 +136,11 @@ int main(int argc, char **argv)
     if (::access(preload.c_str(), R_OK) != 0) {
         std::fprintf(stderr, "vexal-run: cannot find the preload library %s: %s\n", preload.c_str(),
                      std::strerror(errno));
+        return kStatusOwnFailure;
+    }
+    const int port = options.port == 0 ? vexal::kDefaultPort : options.port;
+    if (options.port >= 0 && !portFree(port)) {
+        std::fprintf(stderr, "vexal-run: port %d is in use: no monitor could connect\n", port);
         return kStatusOwnFailure;
     }
     if (!options.output.empty()) {

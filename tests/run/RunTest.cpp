@@ -185,6 +185,14 @@ TEST(RunCommandLine, AProgramThatCannotBeStartedGives127AndSaysWhy)
     const Outcome bad = run({VEXAL_RUN_EXE, "--port", "x", program("leaky")});
     EXPECT_EQ(bad.exitCode, 125) << describe(bad);
     EXPECT_NE(bad.err.find("--port needs a number"), std::string::npos) << bad.err;
+    // A port another program listens on: no monitor could reach this one.
+    const int taken = vxltest::testPort(1, 4);
+    const vxlsock::Socket listening = vxlsock::bindLoopback(taken, true);
+    ASSERT_NE(listening, vxlsock::kNone);
+    const Outcome busy = run(underRun({"--port", std::to_string(taken)}, {program("leaky")}));
+    vxlsock::closeSocket(listening);
+    EXPECT_EQ(busy.exitCode, 125) << describe(busy);
+    EXPECT_EQ(busy.err, "vexal-run: port " + std::to_string(taken) + " is in use: no monitor could connect\n");
 }
 
 TEST(RunCommandLine, AStaticProgramRunsUntrackedWithAWarning)
