@@ -79,6 +79,18 @@ std::size_t pageSize()
     return size;
 }
 
+// An allocation of `type`: tracked from `caller`'s call site, or made by
+// `untracked` when the call is not to be tracked.
+template <typename Untracked>
+void *allocateFrom(const void *caller, int type, std::size_t count, std::size_t size, Untracked untracked)
+{
+    Call call(caller);
+    if (!call.tracked())
+        return untracked();
+    AllocationRequest rq = call.request(type, count, size);
+    return call.done(allocate(rq));
+}
+
 void *bounded(const AllocationRequest &rq)
 {
     auto *copy = static_cast<char *>(platform::allocMalloc(rq.size));
@@ -95,20 +107,12 @@ void *bounded(const AllocationRequest &rq)
 
 VXL_EXPORT void *malloc(std::size_t size)
 {
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return __libc_malloc(size);
-    AllocationRequest rq = call.request(VXL_MALLOC, 0, size);
-    return call.done(allocate(rq));
+    return allocateFrom(VXL_CALLER, VXL_MALLOC, 0, size, [=] { return __libc_malloc(size); });
 }
 
 VXL_EXPORT void *calloc(std::size_t count, std::size_t size)
 {
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return __libc_calloc(count, size);
-    AllocationRequest rq = call.request(VXL_CALLOC, count, size);
-    return call.done(allocate(rq));
+    return allocateFrom(VXL_CALLER, VXL_CALLOC, count, size, [=] { return __libc_calloc(count, size); });
 }
 
 namespace {
@@ -191,11 +195,7 @@ VXL_EXPORT char *strndup(const char *src, std::size_t limit)
 
 VXL_EXPORT void *valloc(std::size_t size)
 {
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return __libc_valloc(size);
-    AllocationRequest rq = call.request(VXL_VALLOC, 0, size);
-    return call.done(allocate(rq));
+    return allocateFrom(VXL_CALLER, VXL_VALLOC, 0, size, [=] { return __libc_valloc(size); });
 }
 
 VXL_EXPORT void *pvalloc(std::size_t size)
@@ -208,29 +208,17 @@ VXL_EXPORT void *pvalloc(std::size_t size)
         return nullptr;
     }
     const std::size_t pages = (size + page - 1) & ~(page - 1);
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return __libc_pvalloc(size);
-    AllocationRequest rq = call.request(VXL_VALLOC, 0, pages);
-    return call.done(allocate(rq));
+    return allocateFrom(VXL_CALLER, VXL_VALLOC, 0, pages, [=] { return __libc_pvalloc(size); });
 }
 
 VXL_EXPORT void *memalign(std::size_t alignment, std::size_t size)
 {
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return __libc_memalign(alignment, size);
-    AllocationRequest rq = call.request(VXL_MEMALIGN, alignment, size);
-    return call.done(allocate(rq));
+    return allocateFrom(VXL_CALLER, VXL_MEMALIGN, alignment, size, [=] { return __libc_memalign(alignment, size); });
 }
 
 VXL_EXPORT void *aligned_alloc(std::size_t alignment, std::size_t size)
 {
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return __libc_memalign(alignment, size);
-    AllocationRequest rq = call.request(VXL_MEMALIGN, alignment, size);
-    return call.done(allocate(rq));
+    return allocateFrom(VXL_CALLER, VXL_MEMALIGN, alignment, size, [=] { return __libc_memalign(alignment, size); });
 }
 
 VXL_EXPORT int posix_memalign(void **out, std::size_t alignment, std::size_t size)
@@ -238,14 +226,10 @@ VXL_EXPORT int posix_memalign(void **out, std::size_t alignment, std::size_t siz
     // A power of two and a multiple of sizeof(void *), or nothing happens.
     if (alignment % sizeof(void *) != 0 || (alignment & (alignment - 1)) != 0 || alignment == 0)
         return EINVAL;
-    Call call(VXL_CALLER);
-    void *block = nullptr;
-    if (!call.tracked()) {
-        block = __libc_memalign(alignment, size);
-    } else {
-        AllocationRequest rq = call.request(VXL_MEMALIGN, alignment, size);
-        block = call.done(allocate(rq));
-    }
+    const int savedErrno = errno;  // posix_memalign reports through its result only
+    void *block =
+        allocateFrom(VXL_CALLER, VXL_MEMALIGN, alignment, size, [=] { return __libc_memalign(alignment, size); });
+    errno = savedErrno;
     if (block == nullptr)
         return ENOMEM;
     *out = block;
