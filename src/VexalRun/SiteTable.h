@@ -2,8 +2,9 @@
 // Return address -> what the library knows about it. Read on every tracked
 // call without a lock; written rarely (once per distinct address), by one
 // writer at a time. A full table is replaced by one twice its size; the old
-// one is kept, as a reader may still be probing it, and finds its entry in
-// the new one by asking again under the writers' lock.
+// one is kept (linked from the new one), as a reader may still be probing
+// it, and finds its entry in the new one by asking again under the writers'
+// lock. Nothing is ever freed: the table lives as long as the process.
 #pragma once
 
 #include <atomic>
@@ -59,7 +60,8 @@ private:
     struct Table {
         std::size_t mask;
         std::size_t used;
-        Slot *slots;  // mask + 1 of them, right after the table
+        Slot *slots;   // mask + 1 of them, right after the table
+        Table *older;  // the table this one replaced
     };
 
     static std::size_t home(std::uintptr_t key, std::size_t mask) noexcept
@@ -85,7 +87,7 @@ private:
         void *memory = std::malloc(sizeof(Table) + capacity * sizeof(Slot));
         if (memory == nullptr)
             return nullptr;
-        auto *table = new (memory) Table{capacity - 1, 0, nullptr};
+        auto *table = new (memory) Table{capacity - 1, 0, nullptr, old};
         table->slots = reinterpret_cast<Slot *>(table + 1);
         for (std::size_t i = 0; i < capacity; ++i)
             new (&table->slots[i]) Slot{{0}, {nullptr}};
