@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -102,8 +103,11 @@ int exitLike(int status)
 {
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
-    // Die of the same signal, so that a shell sees what it would have seen.
+    // Die of the same signal, so that a shell sees what it would have seen;
+    // without a core file of vexal-run's own over the program's.
     const int signal = WTERMSIG(status);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
     std::signal(signal, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
