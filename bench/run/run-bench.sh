@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # vexal-run against the plain run (and heaptrack, where installed) on the
-# binary-trees workload: wall time (hyperfine, median) and peak memory
-# (GNU time, median of the runs), in one sitting. With LUA naming a Lua 5.4
+# binary-trees workload: wall time, processor time and peak memory (GNU
+# time, medians of the runs), in one sitting. With LUA naming a Lua 5.4
 # interpreter built with -g, the same in Lua, and whether the bytes that
 # --list-at-exit reports at os.exit(0, false) equal Lua's own count.
 #
@@ -20,19 +20,23 @@ trees="$build/bench/run/binary_trees"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# name, command...: the median wall time in seconds and peak memory in KiB.
+# name, command...: after a warm-up run, the medians over the runs of the
+# wall time, the processor time (user and system: steadier than wall time on
+# a shared machine), both in seconds, and the peak memory in KiB.
 measure() {
     local name="$1"
     shift
-    hyperfine -N -w 1 -r "$runs" --export-json "$work/$name.json" "$*" >/dev/null 2>&1
+    "$@" >/dev/null 2>&1
     for _ in $(seq "$runs"); do
-        /usr/bin/time -f %M -o "$work/$name.rss" -a "$@" >/dev/null 2>&1
+        /usr/bin/time -f "%e %U %S %M" -o "$work/$name.runs" -a "$@" >/dev/null 2>&1
     done
-    python3 - "$work/$name.json" "$work/$name.rss" "$name" <<'PY'
-import json, statistics, sys
-seconds = statistics.median(json.load(open(sys.argv[1]))["results"][0]["times"])
-peak = int(statistics.median(int(line) for line in open(sys.argv[2]) if line.strip()))
-print(f"{sys.argv[3]} {seconds:.3f} {peak}")
+    python3 - "$work/$name.runs" "$name" <<'PY'
+import statistics, sys
+runs = [[float(v) for v in line.split()] for line in open(sys.argv[1]) if line.strip()]
+wall = statistics.median(r[0] for r in runs)
+cpu = statistics.median(r[1] + r[2] for r in runs)
+peak = int(statistics.median(r[3] for r in runs))
+print(f"{sys.argv[2]} {wall:.3f} {cpu:.3f} {peak}")
 PY
 }
 
@@ -48,12 +52,14 @@ compare() {
     } >"$work/$label.txt"
     python3 - "$work/$label.txt" "$label" <<'PY'
 import sys
-rows = [line.split() for line in open(sys.argv[1])]
+rows = [[line.split()[0]] + [float(v) for v in line.split()[1:]] for line in open(sys.argv[1])]
 plain = rows[0]
+ratio = lambda value, base: value / base if base else float("nan")
 print(f"{sys.argv[2]}:")
-for name, seconds, peak in rows:
-    print(f"  {name:10} {float(seconds):7.3f} s  {int(peak) / 1024:8.1f} MiB"
-          f"  time {float(seconds) / float(plain[1]):4.2f}x  memory {int(peak) / int(plain[2]):4.2f}x")
+for name, wall, cpu, peak in rows:
+    print(f"  {name:10} wall {wall:7.3f} s {ratio(wall, plain[1]):5.2f}x"
+          f"  processor {cpu:7.3f} s {ratio(cpu, plain[2]):5.2f}x"
+          f"  peak {peak / 1024:6.1f} MiB {ratio(peak, plain[3]):5.2f}x")
 PY
 }
 
