@@ -153,10 +153,12 @@ void *allocate(AllocationRequest &rq)
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
+    // A realloc of null (how allocators built on realloc, Lua's for one,
+    // make every block) has no old block and takes the lock once.
     RecordNode *oldNode = nullptr;
-    if (isRealloc && trackingOn) {
+    if (isRealloc && trackingOn && rq.oldPtr != nullptr) {
         LockGuard guard(tracking.mutGlobalData);
-        if (tracking.stopAnchor != nullptr && rq.oldPtr != nullptr) {
+        if (tracking.stopAnchor != nullptr) {
             Link *old = getLink(rq.oldPtr);
             if (old != nullptr) {
                 oldNode = nodeOf(old);
