@@ -156,6 +156,22 @@ void liveTotals(std::uint64_t &blocks, std::int64_t &bytes)
         bytes += tracking.counts[row].stillAllocated;
 }
 
+// Around fork(): the library's own fork handlers run busy (what they
+// allocate is bookkeeping, and must not wait for the locks they hold), and
+// the call sites' lock is held, so that a child never starts with it taken
+// by a thread it does not have.
+void beforeFork()
+{
+    ++busyDepth;
+    lockCallSites();
+}
+
+void afterFork()
+{
+    unlockCallSites();
+    --busyDepth;
+}
+
 std::FILE *ownStandardError()
 {
     const int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
@@ -187,12 +203,15 @@ __attribute__((constructor)) void startPreload()
     prepareChildEnvironment(switchedOn(kEnvChildren), output != nullptr);
 
     startedPid = ::getpid();
-    ::pthread_atfork(lockCallSites, unlockCallSites, unlockCallSites);
     // Standard output stays the program's own. Standard error, through a
     // stream of the library's own, gets each report and log line in one
     // piece: forked children and executed programs write there too.
     tracking.os.configure(ownStandardError(), append, true);
     VexalInit(1, log ? 1 : 0, output, port);
+    // After VexalInit, which registers the library's own fork handlers:
+    // handlers run before fork() in the reverse order of registration and
+    // after it in that order, so these enclose the library's.
+    ::pthread_atfork(beforeFork, afterFork, afterFork);
     std::free(output);
     preloadTracking.store(true, std::memory_order_release);
 }
