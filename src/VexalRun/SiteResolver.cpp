@@ -8,6 +8,7 @@
 #include <elfutils/libdwfl.h>
 
 #include <cinttypes>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,30 +66,68 @@ char *copyText(const char *text)
     return copy != nullptr ? static_cast<char *>(std::memcpy(copy, text, bytes)) : nullptr;
 }
 
+// A path without "." and ".." steps (clang records headers as
+// /usr/bin/../lib/gcc/x86_64-linux-gnu/12/../../../../include/...), in
+// `out` of `size` bytes; the path as it is when it does not fit.
+const char *normalised(const char *path, char *out, std::size_t size)
+{
+    if (path[0] != '/' || std::strlen(path) >= size)
+        return path;
+    std::size_t used = 0;
+    for (const char *part = path; *part != '\0';) {
+        while (*part == '/')
+            ++part;
+        const std::size_t length = std::strcspn(part, "/");
+        if (length == 2 && part[0] == '.' && part[1] == '.') {
+            while (used > 0 && out[--used] != '/') {
+            }
+        } else if (length > 0 && !(length == 1 && part[0] == '.')) {
+            out[used++] = '/';
+            std::memcpy(out + used, part, length);
+            used += length;
+        }
+        part += length;
+    }
+    out[used] = '\0';
+    return used > 0 ? out : path;
+}
+
 // Headers of the C library, the C++ library and the compiler: code inlined
 // from them (stdio.h's getline, a container's allocation) belongs to them.
 bool systemHeader(const char *file)
 {
+    char path[PATH_MAX];
+    file = normalised(file, path, sizeof path);
     return startsWith(file, "/usr/include/") || startsWith(file, "/usr/lib/gcc/");
+}
+
+// The compilation unit that holds `address`: found through the module's
+// address ranges table or, where there is none (clang's default), by asking
+// each unit.
+Dwarf_Die *unitAt(Dwfl_Module *module, Dwarf_Addr address, Dwarf_Addr &bias)
+{
+    if (Dwarf_Die *unit = dwfl_module_addrdie(module, address, &bias))
+        return unit;
+    for (Dwarf_Die *unit = nullptr; (unit = dwfl_module_nextcu(module, unit, &bias)) != nullptr;) {
+        if (dwarf_haspc(unit, address - bias) > 0)
+            return unit;
+    }
+    return nullptr;
 }
 
 // Steps out of code inlined from the system's headers to the line that used
 // it, through the call sites of the inlined instances around `address`.
-void leaveSystemHeaders(Dwfl_Module *module, Dwarf_Addr address, const char *&file, int &line)
+void leaveSystemHeaders(Dwarf_Die *unit, Dwarf_Addr address, const char *&file, int &line)
 {
-    if (!systemHeader(file))
-        return;
-    Dwarf_Addr bias = 0;
-    Dwarf_Die *unit = dwfl_module_addrdie(module, address, &bias);
     Dwarf_Files *files = nullptr;
     std::size_t fileCount = 0;
-    if (unit == nullptr || dwarf_getsrcfiles(unit, &files, &fileCount) != 0)
+    if (!systemHeader(file) || dwarf_getsrcfiles(unit, &files, &fileCount) != 0)
         return;
     // The innermost scope at the address, then the concrete scopes around
     // it (dwarf_getscopes gives the abstract ones of an inlined function).
     Dwarf_Die *scopes = nullptr;
     Dwarf_Die innermost;
-    const bool found = dwarf_getscopes(unit, address - bias, &scopes) > 0;
+    const bool found = dwarf_getscopes(unit, address, &scopes) > 0;
     if (found)
         innermost = scopes[0];
     std::free(scopes);
@@ -149,21 +188,23 @@ const SiteInfo *resolveSite(std::uintptr_t returnAddress) noexcept
 
     // Lines are read for the program's modules only: the C library's debug
     // information alone, where installed, is megabytes.
+    Dwarf_Addr bias = 0;
+    Dwarf_Die *unit = module != nullptr && info->kind == ModuleKind::Program ? unitAt(module, call, bias) : nullptr;
+    Dwarf_Line *source = unit != nullptr ? dwarf_getsrc_die(unit, call - bias) : nullptr;
+    const char *file = source != nullptr ? dwarf_linesrc(source, nullptr, nullptr) : nullptr;
     int line = 0;
-    Dwfl_Line *source =
-        module != nullptr && info->kind == ModuleKind::Program ? dwfl_module_getsrc(module, call) : nullptr;
-    const char *file = source != nullptr ? dwfl_lineinfo(source, nullptr, &line, nullptr, nullptr, nullptr) : nullptr;
-    if (file != nullptr && line > 0) {
-        leaveSystemHeaders(module, call, file, line);
+    if (file != nullptr && dwarf_lineno(source, &line) == 0 && line > 0) {
+        leaveSystemHeaders(unit, call - bias, file, line);
         // A function of those headers compiled into the program (one the
         // compiler did not inline): its caller is the call site.
         if (info->kind == ModuleKind::Program && systemHeader(file))
             info->kind = ModuleKind::Runtime;
-        info->file = copyText(file);
+        char path[PATH_MAX];
+        info->file = copyText(normalised(file, path, sizeof path));
         info->line = line;
     } else {
         // "liblua.so.5.4+0x1f3a0": the offset addr2line takes for that module.
-        Dwarf_Addr bias = 0;
+        bias = 0;
         if (module != nullptr)
             dwfl_module_getelf(module, &bias);
         char text[512];
