@@ -53,7 +53,8 @@ ParseResult parseLaunchOptions(int argc, char **argv, LaunchOptions &options)
         }
         // "--port N" or "--port=N".
         const char *equals = std::strchr(argv[i], '=');
-        const std::string name = equals != nullptr ? std::string(argv[i], static_cast<std::size_t>(equals - argv[i])) : std::string(argv[i]);
+        const std::string name =
+            equals != nullptr ? std::string(argv[i], static_cast<std::size_t>(equals - argv[i])) : std::string(argv[i]);
         const char *option = name.c_str();
         const auto text = [&]() -> const char * {
             if (equals != nullptr)

@@ -218,8 +218,13 @@ int main(int argc, char **argv)
         long long bytes = 0;
         if (readTotals(status[0], blocks, bytes) &&
             (blocks > options.maxBlocks || static_cast<unsigned long long>(bytes) > options.maxBytes)) {
-            std::fprintf(stderr, "vexal-run: %llu blocks, %lld bytes live at exit (at most %llu blocks, %llu bytes)\n",
-                         blocks, bytes, options.maxBlocks, options.maxBytes);
+            std::string limits;
+            if (options.maxBlocks != ULLONG_MAX)
+                limits = std::to_string(options.maxBlocks) + " blocks";
+            if (options.maxBytes != ULLONG_MAX)
+                limits += (limits.empty() ? "" : ", ") + std::to_string(options.maxBytes) + " bytes";
+            std::fprintf(stderr, "vexal-run: %llu blocks, %lld bytes live at exit (at most %s)\n", blocks, bytes,
+                         limits.c_str());
             return options.errorExitCode;
         }
     }

@@ -209,7 +209,8 @@ TEST(RunCommandLine, TheLeakGateGivesItsExitCodeOnlyAboveItsLimits)
     // leaky leaves 12 blocks of its own and its output buffer.
     const Outcome over = run(underRun({"--error-exitcode", "3", "--max-blocks", "5"}, {program("leaky")}));
     EXPECT_EQ(over.exitCode, 3) << describe(over);
-    EXPECT_NE(over.err.find("vexal-run: "), std::string::npos) << over.err;
+    const std::regex gateLine(R"(^vexal-run: \d+ blocks, \d+ bytes live at exit \(at most 5 blocks\)\n$)");
+    EXPECT_TRUE(std::regex_search(over.err, gateLine)) << over.err;
     const Outcome under = run(underRun({"--error-exitcode", "3", "--max-blocks", "100"}, {program("leaky")}));
     EXPECT_EQ(under.exitCode, 0) << describe(under);
     const Outcome bytes = run(underRun({"--error-exitcode", "4", "--max-bytes", "100"}, {program("leaky")}));
