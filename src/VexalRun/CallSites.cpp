@@ -23,10 +23,13 @@ const SiteInfo *infoFor(std::uintptr_t address) noexcept
 {
     if (const SiteInfo *info = sites.find(address))
         return info;
+    // Before the resolvers' lock: a thread inside the loader (dlopen) that
+    // allocates may wait for that lock while holding the loader's.
+    const LoadedModule module = loadedModuleAt(address);
     std::lock_guard<std::mutex> guard(resolving);
     if (const SiteInfo *info = sites.find(address))
         return info;
-    const SiteInfo *info = resolveSite(address);
+    const SiteInfo *info = resolveSite(address, module);
     if (info != nullptr && !sites.insert(address, info))
         info = nullptr;  // kept by no one: resolved again next time
     return info;
@@ -91,6 +94,13 @@ bool findCallSite(const void *returnAddress, CallSite &site) noexcept
     // frame stands for it.
     site = CallSite{caller->file, caller->line};
     return true;
+}
+
+void forgetCallSites() noexcept
+{
+    std::lock_guard<std::mutex> guard(resolving);
+    sites.clear();
+    forgetModules();
 }
 
 void lockCallSites() noexcept { resolving.lock(); }

@@ -17,6 +17,10 @@ struct CallSite {
 // program itself, made it and tracks it. The caller is busy.
 bool findCallSite(const void *returnAddress, CallSite &site) noexcept;
 
+// After a library was unloaded: every address is resolved anew, as another
+// library may be loaded where it lay.
+void forgetCallSites() noexcept;
+
 // Before and after fork(): the lock of the addresses' table is taken, so that
 // a child never starts with it held by a thread it does not have.
 void lockCallSites() noexcept;

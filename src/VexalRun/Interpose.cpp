@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <dlfcn.h>
 #include <cstring>
 #include <unistd.h>
 
@@ -219,6 +220,23 @@ VXL_EXPORT void *memalign(std::size_t alignment, std::size_t size)
 VXL_EXPORT void *aligned_alloc(std::size_t alignment, std::size_t size)
 {
     return allocateFrom(VXL_CALLER, VXL_MEMALIGN, alignment, size, [=] { return __libc_memalign(alignment, size); });
+}
+
+// Unloading a library frees its addresses for the next one loaded: what
+// the table says of them no longer holds.
+VXL_EXPORT int dlclose(void *handle)
+{
+    using Close = int (*)(void *);
+    static const Close next = [] {
+        Busy inside;  // dlsym may allocate
+        return reinterpret_cast<Close>(::dlsym(RTLD_NEXT, "dlclose"));
+    }();
+    const int result = next != nullptr ? next(handle) : -1;
+    if (result == 0 && trackingCalls()) {
+        Busy inside;
+        forgetCallSites();
+    }
+    return result;
 }
 
 VXL_EXPORT int posix_memalign(void **out, std::size_t alignment, std::size_t size)

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 namespace vexal::run {
@@ -28,6 +30,7 @@ const Dwfl_Callbacks kCallbacks = {
 };
 
 Dwfl *session = nullptr;
+bool modulesStale = false;
 
 bool reportModules()
 {
@@ -41,14 +44,25 @@ bool reportModules()
     return dwfl_report_end(session, nullptr, nullptr) == 0 && failed == 0;
 }
 
-Dwfl_Module *moduleAt(Dwarf_Addr address)
+Dwarf_Addr biasOf(Dwfl_Module *module)
 {
-    if (session == nullptr && !reportModules())
+    Dwarf_Addr bias = 0;
+    return dwfl_module_getelf(module, &bias) != nullptr ? bias : ~Dwarf_Addr{0};
+}
+
+// libdwfl's module for `address`, when it is the loader's `loaded` (same
+// load address). libdwfl spans a module from its lowest to its highest
+// segment, and the loader may put a library in a gap between the segments
+// of another: the loader's word decides.
+Dwfl_Module *moduleAt(Dwarf_Addr address, const LoadedModule &loaded)
+{
+    if ((session == nullptr || modulesStale) && !reportModules())
         return nullptr;
+    modulesStale = false;
     Dwfl_Module *module = dwfl_addrmodule(session, address);
-    if (module == nullptr && reportModules())
+    if ((module == nullptr || biasOf(module) != loaded.bias) && reportModules())
         module = dwfl_addrmodule(session, address);
-    return module;
+    return module != nullptr && biasOf(module) == loaded.bias ? module : nullptr;
 }
 
 const char *baseName(const char *path)
@@ -153,6 +167,8 @@ void leaveSystemHeaders(Dwarf_Die *unit, Dwarf_Addr address, const char *&file, 
 
 } // namespace
 
+void forgetModules() noexcept { modulesStale = true; }
+
 ModuleKind moduleKind(const char *path) noexcept
 {
     const char *name = baseName(path);
@@ -171,17 +187,27 @@ ModuleKind moduleKind(const char *path) noexcept
     return ModuleKind::Program;
 }
 
-const SiteInfo *resolveSite(std::uintptr_t returnAddress) noexcept
+LoadedModule loadedModuleAt(std::uintptr_t address) noexcept
+{
+    Dl_info where{};
+    link_map *map = nullptr;
+    // The call instruction ends just before a return address.
+    if (::dladdr1(reinterpret_cast<void *>(address - 1), &where, reinterpret_cast<void **>(&map), RTLD_DL_LINKMAP) ==
+            0 ||
+        map == nullptr || where.dli_fname == nullptr)
+        return LoadedModule{nullptr, 0};
+    return LoadedModule{where.dli_fname, map->l_addr};
+}
+
+const SiteInfo *resolveSite(std::uintptr_t returnAddress, const LoadedModule &loaded) noexcept
 {
     auto *info = static_cast<SiteInfo *>(std::malloc(sizeof(SiteInfo)));
     if (info == nullptr)
         return nullptr;
     // The call instruction ends just before the return address.
     const Dwarf_Addr call = returnAddress - 1;
-    Dwfl_Module *module = moduleAt(call);
-    const char *path = module != nullptr
-                           ? dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)
-                           : nullptr;
+    Dwfl_Module *module = loaded.path != nullptr ? moduleAt(call, loaded) : nullptr;
+    const char *path = loaded.path;
     info->kind = path != nullptr ? moduleKind(path) : ModuleKind::Program;
     info->file = nullptr;
     info->line = 0;
@@ -204,12 +230,9 @@ const SiteInfo *resolveSite(std::uintptr_t returnAddress) noexcept
         info->line = line;
     } else {
         // "liblua.so.5.4+0x1f3a0": the offset addr2line takes for that module.
-        bias = 0;
-        if (module != nullptr)
-            dwfl_module_getelf(module, &bias);
         char text[512];
         std::snprintf(text, sizeof text, "%s+0x%" PRIx64, path != nullptr ? baseName(path) : "??",
-                      static_cast<std::uint64_t>(call - bias));
+                      static_cast<std::uint64_t>(call - loaded.bias));
         info->file = copyText(text);
     }
     if (info->file == nullptr) {

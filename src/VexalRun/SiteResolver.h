@@ -21,10 +21,25 @@ struct SiteInfo {
     int line;          // 0 without debug information
 };
 
-// Resolves one return address. Slow (it may read the module's debug
-// information); the caller keeps the result. Callers take turns, and are
-// busy. Null when memory runs out.
-const SiteInfo *resolveSite(std::uintptr_t returnAddress) noexcept;
+// The loaded object that holds an address, as the loader knows it.
+struct LoadedModule {
+    const char *path;    // null: none
+    std::uintptr_t bias;  // its load address
+};
+
+// Asks the loader (taking its lock: never while holding a lock that a
+// thread inside the loader may wait for when it allocates).
+LoadedModule loadedModuleAt(std::uintptr_t address) noexcept;
+
+// Resolves one return address in `module` (loadedModuleAt's). Slow (it may
+// read the module's debug information); the caller keeps the result.
+// Callers take turns, and are busy. Null when memory runs out.
+const SiteInfo *resolveSite(std::uintptr_t returnAddress, const LoadedModule &module) noexcept;
+
+// The modules are read again before the next address is resolved (a
+// library was unloaded: another may now lie where it lay). Callers take
+// turns with resolveSite.
+void forgetModules() noexcept;
 
 // The kind of a module by its file name (with or without directory).
 ModuleKind moduleKind(const char *path) noexcept;

@@ -50,6 +50,10 @@ public:
         return true;
     }
 
+    // Writers only: every key forgotten. Readers still probing the old
+    // table find what it held.
+    bool clear() noexcept { return grown(table_.load(std::memory_order_relaxed), true) != nullptr; }
+
 private:
     static constexpr std::size_t kFirstCapacity = 1024;
 
@@ -80,9 +84,9 @@ private:
         ++table.used;
     }
 
-    Table *grown(Table *old) noexcept
+    Table *grown(Table *old, bool empty = false) noexcept
     {
-        const std::size_t capacity = old == nullptr ? kFirstCapacity : 2 * (old->mask + 1);
+        const std::size_t capacity = old == nullptr || empty ? kFirstCapacity : 2 * (old->mask + 1);
         static_assert(sizeof(Table) % alignof(Slot) == 0);
         void *memory = std::malloc(sizeof(Table) + capacity * sizeof(Slot));
         if (memory == nullptr)
@@ -91,7 +95,7 @@ private:
         table->slots = reinterpret_cast<Slot *>(table + 1);
         for (std::size_t i = 0; i < capacity; ++i)
             new (&table->slots[i]) Slot{{0}, {nullptr}};
-        if (old != nullptr) {
+        if (old != nullptr && !empty) {
             for (std::size_t i = 0; i <= old->mask; ++i) {
                 const std::uintptr_t key = old->slots[i].key.load(std::memory_order_relaxed);
                 if (key != 0)

@@ -87,6 +87,19 @@ TEST(RunTracking, CxxNewShowsTheLineOfTheNew)
     expectMarkedLeaks(lists[0], "newer.cpp", leaks);
 }
 
+TEST(RunTracking, ALibraryLoadedWhereAnUnloadedOneLayShowsItsOwnLines)
+{
+    const Outcome o = run(underRun({"--list-at-exit"}, {program("plugins"), program("libplugin_a.so"),
+                                                         program("libplugin_b.so")}));
+    ASSERT_EQ(o.exitCode, 0) << describe(o);
+    const std::vector<ListReport> lists = listReports(o.err);
+    ASSERT_EQ(lists.size(), 1u) << o.err;
+    expectMarkedLeaks(lists[0], "plugin_a.c", markers(source("plugin_a.c")));
+    expectMarkedLeaks(lists[0], "plugin_b.c", markers(source("plugin_b.c")));
+    if (o.out != "same place\n")
+        std::printf("The loader put the second plugin elsewhere: nothing was at stake.\n");
+}
+
 TEST(RunTracking, ManyThreadsStartingTogetherAreCountedExactly)
 {
     const Outcome o = run(underRun({"--list-at-exit"}, {program("threads")}));
