@@ -208,9 +208,9 @@ __attribute__((constructor)) void startPreload()
     // piece: forked children and executed programs write there too.
     tracking.os.configure(ownStandardError(), append, true);
     VexalInit(1, log ? 1 : 0, output, port);
-    // After VexalInit, which registers the library's own fork handlers:
-    // handlers run before fork() in the reverse order of registration and
-    // after it in that order, so these enclose the library's.
+    // Registered after VexalInit, so that these enclose whatever fork
+    // handlers the library registers there: handlers run before fork() in
+    // the reverse order of registration, and after it in that order.
     ::pthread_atfork(beforeFork, afterFork, afterFork);
     std::free(output);
     preloadTracking.store(true, std::memory_order_release);
