@@ -82,7 +82,6 @@ bool setUp(const LaunchOptions &options, const std::string &preload, int statusF
     set(kEnvPort, options.port >= 0, std::to_string(options.port));
     set(kEnvLog, options.log, "1");
     set(kEnvOutput, !options.output.empty(), options.output);
-    set(kEnvAppend, false, "");
     set(kEnvListAtExit, options.listAtExit, "1");
     set(kEnvChildren, options.children, "1");
     set(kEnvStatusFd, statusFd >= 0, std::to_string(statusFd));
@@ -148,6 +147,7 @@ int main(int argc, char **argv)
         return kStatusOwnFailure;
     }
     if (!options.output.empty()) {
+        // Made empty here: every process of the run appends to it.
         std::FILE *probe = std::fopen(options.output.c_str(), "w");
         if (probe == nullptr) {
             std::fprintf(stderr, "vexal-run: cannot write %s: %s\n", options.output.c_str(), std::strerror(errno));

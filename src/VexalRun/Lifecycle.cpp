@@ -120,18 +120,15 @@ void dropPreloadEntry()
 
 // What the programs this one executes inherit: by default neither this
 // library nor its options; with --children the options, less the monitor
-// port (the started program serves it) and the exit status pipe, and a log
-// file is appended to rather than truncated.
-void prepareChildEnvironment(bool children, bool output)
+// port (the started program serves it) and the exit status pipe.
+void prepareChildEnvironment(bool children)
 {
     ::unsetenv(kEnvStatusFd);
     if (children) {
         ::unsetenv(kEnvPort);
-        if (output)
-            ::setenv(kEnvAppend, "1", 1);
         return;
     }
-    for (const char *name : {kEnvPort, kEnvLog, kEnvOutput, kEnvAppend, kEnvListAtExit, kEnvChildren})
+    for (const char *name : {kEnvPort, kEnvLog, kEnvOutput, kEnvListAtExit, kEnvChildren})
         ::unsetenv(name);
     dropPreloadEntry();
 }
@@ -195,18 +192,19 @@ __attribute__((constructor)) void startPreload()
     const char *outputText = std::getenv(kEnvOutput);
     const int port = portText != nullptr ? std::atoi(portText) : -1;
     const bool log = switchedOn(kEnvLog);
-    const bool append = switchedOn(kEnvAppend);
     listAtExit = switchedOn(kEnvListAtExit);
     statusPipe.adopt(std::getenv(kEnvStatusFd));
     // The environment is edited below; the file name must outlive it.
     char *output = outputText != nullptr ? ::strdup(outputText) : nullptr;
-    prepareChildEnvironment(switchedOn(kEnvChildren), output != nullptr);
+    prepareChildEnvironment(switchedOn(kEnvChildren));
 
     startedPid = ::getpid();
     // Standard output stays the program's own. Standard error, through a
-    // stream of the library's own, gets each report and log line in one
-    // piece: forked children and executed programs write there too.
-    tracking.os.configure(ownStandardError(), append, true);
+    // stream of the library's own, or the output file gets each report and
+    // log line in one piece: forked children and executed programs write
+    // there too. vexal-run has emptied the file; every process appends, so
+    // that none writes over another's lines.
+    tracking.os.configure(ownStandardError(), true, true);
     VexalInit(1, log ? 1 : 0, output, port);
     // Registered after VexalInit, so that these enclose whatever fork
     // handlers the library registers there: handlers run before fork() in

@@ -11,7 +11,6 @@ inline constexpr const char *kPreloadFileName = "libVexalPreload.so";
 inline constexpr const char *kEnvPort = "VEXAL_RUN_PORT";              // serve a monitor on this port
 inline constexpr const char *kEnvLog = "VEXAL_RUN_LOG";                // "1": log every call
 inline constexpr const char *kEnvOutput = "VEXAL_RUN_OUTPUT";          // log and reports to this file
-inline constexpr const char *kEnvAppend = "VEXAL_RUN_APPEND";          // "1": append to it (child processes)
 inline constexpr const char *kEnvListAtExit = "VEXAL_RUN_LIST_AT_EXIT";  // "1": reports at exit
 inline constexpr const char *kEnvChildren = "VEXAL_RUN_CHILDREN";      // "1": executed programs are tracked too
 // The pipe on which the started program tells vexal-run its live blocks and

@@ -170,15 +170,21 @@ TEST(RunTracking, ForkedChildrenReportTheirOwnLeaksAndExecutedProgramsAreNotTrac
     EXPECT_EQ(children, 3) << o.err;
 }
 
-TEST(RunTracking, WithChildrenExecutedProgramsAreTrackedToo)
+TEST(RunTracking, WithChildrenExecutedProgramsAreTrackedTooAndEveryReportIsKept)
 {
-    const Outcome o = run(underRun({"--list-at-exit", "--children"}, {program("forking")}));
+    // Into one output file, where a process that wrote over the end of
+    // another's reports would lose them.
+    const std::string file = tempPath("output");
+    const Outcome o = run(underRun({"--list-at-exit", "--children", "--output", file}, {program("forking")}));
+    const std::string written = readFile(file);
+    std::remove(file.c_str());
     ASSERT_EQ(o.exitCode, 0) << describe(o);
     const int executed = marker(source("forking.c"), "executed").line;
     int reporting = 0;
-    for (const ListReport &list : listReports(o.err))
+    for (const ListReport &list : listReports(written))
         reporting += list.count("forking.c", executed);
-    EXPECT_EQ(reporting, 1) << o.err;
+    EXPECT_EQ(reporting, 1) << written;
+    EXPECT_EQ(listReports(written).size(), 5u) << written;  // the program, three children, the executed copy
 }
 
 TEST(RunCommandLine, TheProgramsStatusAndSignalArePassedOn)
