@@ -330,11 +330,13 @@ void VexalInit(int on, int log, const char *outputPath, int port)
             std::fprintf(out, "Instead, 'stdout' will be used as output stream.\n");
         });
     }
+    watchForks();
     // The connection's hold of the lock is left alone: a hold a monitor
     // still has from an earlier start is given back by its connection.
     {
         LockGuard guard(tracking.mutGlobalData);
         VexalSet(on, log);
+        discardRecords();  // of an earlier start without VexalFinish, such as a forked child's parent's
         LinkedListInit(&tracking.startAnchor, &tracking.stopAnchor);
         tracking.freeFailed = 0;
         tracking.addressNotStored = 0;

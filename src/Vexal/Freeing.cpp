@@ -41,6 +41,8 @@ struct Filter {
 
 } // namespace
 
+bool walkingHere() noexcept { return walking; }
+
 void recordLeaving(Link *link)
 {
     if (link == listCursor) {

@@ -120,4 +120,15 @@ inline void logInfo(const char *prefix, const char *suffix, const char *file, in
 
 std::uint32_t currentThreadId() noexcept;
 
+// Whether the calling thread holds the global lock for a VexalGetListEntry walk.
+bool walkingHere() noexcept;
+
+// Has the library's locks taken around every fork() from now on, so that a
+// child finds them usable. Windows has no fork().
+#if defined(_WIN32)
+inline void watchForks() {}
+#else
+void watchForks();
+#endif
+
 } // namespace vexal
