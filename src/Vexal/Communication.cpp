@@ -425,9 +425,13 @@ bool announceReport(int message, const char *file, int line, bool *signalled)
         gate.leave();
         return false;
     }
-    tracking.mutGlobalData.unlock();
+    // Every level this thread holds goes, also that of a records walk it is
+    // in (Windows), or the monitor could not take the lock to fetch the
+    // data; the walk's levels come back afterwards, the report's own not.
+    const std::uint32_t levels = tracking.mutGlobalData.unlockAll();
     const bool fetched = gate.wait(entered, kReplyTimeout);
     gate.leave();
+    tracking.mutGlobalData.relock(levels > 0 ? levels - 1 : 0);
     if (signalled != nullptr)
         *signalled = fetched;
     return true;
