@@ -54,7 +54,13 @@ int runFollow(const Options &options, Session &session)
     bool checked = false;
     bool failed = false;
     // Report calls the application made before this line went to its own
-    // output: say when vxl began to follow.
+    // output: say when vxl began to follow. The connection is made before
+    // the library serves it, and a report call in between is not announced:
+    // one answered request first makes the line true.
+    if (const Outcome outcome =
+            session.request(MSG_SUMMARY, Connection::Reply::Summary, "waiting for the application to answer");
+        outcome != Outcome::Done)
+        return session.fail(outcome);
     say(QStringLiteral("following the application at %1").arg(session.where()));
     for (;;) {
         session.setActivity("following the application");
