@@ -246,7 +246,7 @@ protected:
     {
         EXPECT_TRUE(client_.sendCommand(number));
         Message reply = client_.read();
-        EXPECT_TRUE(reply.ok()) << "no reply to " << number << ", status " << reply.status;
+        EXPECT_TRUE(reply.ok()) << "no reply to " << number << ": " << reply.statusName();
         EXPECT_EQ(reply.number(), std::to_string(number));
         return reply;
     }
