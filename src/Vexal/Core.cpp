@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Tracking core: library state, lifecycle, the wrappers and the two workers
-// (allocate, release) that every wrapper funnels into.
+// Tracking core: library state, lifecycle, and the two workers (allocate,
+// release) that every wrapper funnels into.
 #include "Communication.h"
 #include "LinkedListInternal.h"
 #include "Platform.h"
@@ -62,10 +62,12 @@ std::uint64_t recordedSize(const AllocationRequest &rq)
     }
 }
 
-// Makes and appends a record. A record that cannot be made (out of memory
-// for bookkeeping) is simply not made: the block stays the application's,
-// untracked. Returns null then.
-AllocationRecord *addLink(void *address, std::uint64_t size, int line, const char *file, int type)
+// Makes a record of a block, in the address index but not yet among the
+// records: null when the bookkeeping cannot get the memory for it. A null
+// address makes a stand-in, indexed under the node's own address, which no
+// block of the application can have: it holds the new block's place in the
+// index until the block is known (rekey).
+RecordNode *makeRecord(void *address, std::uint64_t size, int line, const char *file, int type)
 {
     RecordNode *node = nodePool.acquire();
     if (node == nullptr)
@@ -76,14 +78,12 @@ AllocationRecord *addLink(void *address, std::uint64_t size, int line, const cha
         return nullptr;
     }
     AllocationRecord &rec = node->record;
-    rec.address = address;
+    rec.address = address != nullptr ? address : &rec;
     // The public field keeps 32 bits; a larger block is kept whole beside it.
     rec.size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
     rec.line = line;
     rec.file = name;
     rec.type = type;
-    rec.threadId = currentThreadId();
-    rec.index = tracking.globalIndex.load(std::memory_order_relaxed);
     node->link.datum = reinterpret_cast<intptr_t>(&rec);
     const bool large = rec.size == kSaturatedSize;
     if ((large && !largeSizes.put(node, size)) || !addressIndex.insert(node)) {
@@ -93,10 +93,48 @@ AllocationRecord *addLink(void *address, std::uint64_t size, int line, const cha
         nodePool.release(node);
         return nullptr;
     }
+    return node;
+}
+
+// A stand-in of makeRecord becomes the record of `address`. Cannot fail: the
+// index takes the entry back that it has just given up.
+void rekey(RecordNode *node, void *address)
+{
+    addressIndex.erase(node);
+    node->record.address = address;
+    addressIndex.insert(node);
+}
+
+// Drops a record that never joined the others.
+void cancelRecord(RecordNode *node)
+{
+    addressIndex.erase(node);
+    if (node->record.size == kSaturatedSize)
+        largeSizes.erase(node);
+    fileNames.release(node->record.file);
+    nodePool.release(node);
+}
+
+// Appends a made record to the records, with the next index.
+AllocationRecord *commitRecord(RecordNode *node)
+{
+    AllocationRecord &rec = node->record;
+    rec.threadId = currentThreadId();
+    rec.index = tracking.globalIndex.load(std::memory_order_relaxed);
     tracking.globalIndex.store(rec.index + 1, std::memory_order_relaxed);
-    tracking.internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
+    tracking.internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec.file));
     list::insert(tracking.stopAnchor, 0, &node->link);
     return &rec;
+}
+
+// Gives a block back to the platform by the function matching its kind.
+void giveBack(const AllocationRequest &rq, void *block)
+{
+#if defined(_WIN32)
+    platform::releaseBlock(platform::releaseKindOf(rq.type), block, rq.heap, 0);
+#else
+    platform::releaseBlock(platform::releaseKindOf(rq.type), block);
+#endif
 }
 
 // Drops a record that is no longer in the address index.
@@ -144,20 +182,34 @@ void removeLink(Link *link)
 
 } // namespace
 
+// A block whose record cannot be made is not handed out: the call fails as a
+// failed allocation and nothing is counted. A realloc's new record is made
+// before the call, as the old block may be gone after it.
 void *allocate(AllocationRequest &rq)
 {
     const bool trackingOn = tracking.vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
+    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
+    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
     const std::uint64_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
+    const auto failed = [&] {
+        if (trackingOn)
+            logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size),
+                    nullptr, currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        return nullptr;
+    };
 
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
     RecordNode *oldNode = nullptr;
+    RecordNode *fresh = nullptr;
     if (isRealloc && trackingOn) {
         LockGuard guard(tracking.mutGlobalData);
-        if (tracking.stopAnchor != nullptr && rq.oldPtr != nullptr) {
-            Link *old = getLink(rq.oldPtr);
+        if (tracking.stopAnchor != nullptr) {
+            if (!freedBySizeZero && (fresh = makeRecord(nullptr, size, rq.line, rq.file, rq.type)) == nullptr)
+                return failed();  // the old block and its record stay as they are
+            Link *old = rq.oldPtr != nullptr ? getLink(rq.oldPtr) : nullptr;
             if (old != nullptr) {
                 oldNode = nodeOf(old);
                 addressIndex.erase(oldNode);
@@ -189,8 +241,6 @@ void *allocate(AllocationRequest &rq)
         return nullptr;
     }
 
-    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
-    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
     if (freedBySizeZero && result != nullptr) {
         // Some platforms hand out a minimal block for realloc(p, 0); the
         // contract is "old block freed, null returned", so give it back.
@@ -199,28 +249,22 @@ void *allocate(AllocationRequest &rq)
     }
 
     if (result == nullptr && !freedBySizeZero) {
-        if (oldNode != nullptr) {
-            // A failed realloc leaves the old block, so its record returns;
-            // if the index cannot take it back, the block goes untracked
-            // rather than keep a record that no release could find.
+        if (fresh != nullptr) {
+            // A failed realloc leaves the old block, so its record returns,
+            // to the index entry that the new record held.
             LockGuard guard(tracking.mutGlobalData);
-            if (!addressIndex.insert(oldNode)) {
-                subtractSize(oldNode->record);
-                dropDetached(oldNode);
-            }
+            cancelRecord(fresh);
+            if (oldNode != nullptr)
+                addressIndex.insert(oldNode);
         }
-        if (!trackingOn)
-            return nullptr;
-        logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type,
-                static_cast<std::int64_t>(size), nullptr, currentThreadId(),
-                tracking.globalIndex.load(std::memory_order_relaxed));
-        return nullptr;
+        return failed();
     }
     if (!trackingOn)
         return result;
 
     const char *note = "";
-    std::uint64_t indexAfter;
+    std::uint64_t indexAfter = 0;
+    bool unrecorded = false;
     {
         LockGuard guard(tracking.mutGlobalData);
         if (tracking.stopAnchor == nullptr)  // called after VexalFinish: nothing to record into
@@ -235,18 +279,28 @@ void *allocate(AllocationRequest &rq)
         }
         if (freedBySizeZero) {
             note = kNoteSizeZero;
-            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
         } else {
-            AllocationRecord *record = addLink(result, size, rq.line, rq.file, rq.type);
-            if (record != nullptr) {
+            if (fresh != nullptr)
+                rekey(fresh, result);
+            else
+                fresh = makeRecord(result, size, rq.line, rq.file, rq.type);
+            unrecorded = fresh == nullptr;
+            if (!unrecorded) {
+                AllocationRecord *record = commitRecord(fresh);
                 tracking.counts[rq.type].calls += 1;
                 tracking.counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
 #if defined(_WIN32)
                 record->heap = rq.heap;
+#else
+                (void)record;
 #endif
             }
-            indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
         }
+        indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
+    }
+    if (unrecorded) {
+        giveBack(rq, result);
+        return failed();
     }
     logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
             currentThreadId(), indexAfter);
@@ -378,58 +432,6 @@ void VexalVersion(int *a, int *b)
         *a = 1;
     if (b != nullptr)
         *b = 1;
-}
-
-void *VexalMalloc(size_t size, const char *file, int line)
-{
-    AllocationRequest rq{.type = VXL_MALLOC, .line = line, .file = file, .size = size};
-    return allocate(rq);
-}
-
-void *VexalCalloc(size_t count, size_t size, const char *file, int line)
-{
-    AllocationRequest rq{.type = VXL_CALLOC, .line = line, .file = file, .count = count, .size = size};
-    return allocate(rq);
-}
-
-void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, int line)
-{
-    AllocationRequest rq{.type = VXL_REALLOC, .line = line, .file = file, .size = size, .oldPtr = ptr};
-    return allocate(rq);
-}
-
-char *VexalStrdup(const char *src, const char *file, int line)
-{
-    AllocationRequest rq{.type = VXL_STRDUP, .line = line, .file = file, .source = src};
-    return static_cast<char *>(allocate(rq));
-}
-
-#if !defined(_WIN32)
-void *VexalValloc(size_t size, const char *file, int line)
-{
-    AllocationRequest rq{.type = VXL_VALLOC, .line = line, .file = file, .size = size};
-    return allocate(rq);
-}
-
-void *VexalMemalign(size_t alignment, size_t size, const char *file, int line)
-{
-    AllocationRequest rq{.type = VXL_MEMALIGN, .line = line, .file = file, .count = alignment, .size = size};
-    return allocate(rq);
-}
-#endif
-
-void VexalFree(void *ptr, const char *file, int line)
-{
-    if (tracking.vxlOn.load(std::memory_order_relaxed) == 0) {
-        platform::releaseFree(ptr);
-        return;
-    }
-    LockGuard guard(tracking.mutGlobalData);
-    if (tracking.stopAnchor == nullptr) {  // after VexalFinish: no records left to consult
-        platform::releaseFree(ptr);
-        return;
-    }
-    release(ReleaseRequest{getLink(ptr), VXL_MALLOC, line, file, ptr});
 }
 
 } // extern "C"
