@@ -92,6 +92,25 @@ void BM_TrackedPair(benchmark::State &state)
 }
 BENCHMARK(BM_TrackedPair)->Arg(0)->Arg(1000)->Arg(kMillion);
 
+// VexalMalloc(64), VexalRealloc to twice the size, VexalFree, with
+// state.range(0) other tracked blocks live: a realloc makes its new record
+// before the platform call.
+void BM_TrackedReallocTriple(benchmark::State &state)
+{
+    startTracking();
+    std::vector<void *> live(static_cast<std::size_t>(state.range(0)));
+    for (void *&p : live)
+        p = trackedBlock(kBlockSize);
+    for (auto _ : state) {
+        void *p = VexalMalloc(kBlockSize, __FILE__, __LINE__);
+        p = VexalRealloc(p, 0, 2 * kBlockSize, __FILE__, __LINE__);
+        benchmark::DoNotOptimize(p);
+        VexalFree(p, __FILE__, __LINE__);
+    }
+    stopTracking();
+}
+BENCHMARK(BM_TrackedReallocTriple)->Arg(0)->Arg(kMillion);
+
 // A FIFO of a million tracked blocks: each iteration frees the oldest block
 // and allocates a new one, so the count stays a million. Time per pair.
 void BM_FifoPair(benchmark::State &state)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Tracking core: library state, lifecycle, and the two workers (allocate,
-// release) that every wrapper funnels into.
+// Tracking core: the library's state, the portable wrappers and the two
+// workers (allocate, release) that every wrapper funnels into. Kept in one
+// file so that the wrappers' calls of the workers can be inlined.
 #include "Communication.h"
 #include "LinkedListInternal.h"
 #include "Platform.h"
@@ -147,24 +148,6 @@ void dropDetached(RecordNode *node)
     list::unlink(&node->link);
     fileNames.release(node->record.file);
     nodePool.release(node);
-}
-
-// Drops the list and every record with it. Lock held.
-void discardRecords()
-{
-    if (tracking.startAnchor != nullptr) {
-        // Records live in the pool, not in list-allocated links: detach them
-        // so that the list frees only its anchors.
-        list::detachAll(tracking.startAnchor, tracking.stopAnchor);
-        LinkedListFinish(&tracking.startAnchor, &tracking.stopAnchor);
-        tracking.internalUse -= 2 * static_cast<std::int64_t>(sizeof(Link));
-    }
-    tracking.startAnchor = nullptr;
-    tracking.stopAnchor = nullptr;
-    addressIndex.clear();
-    nodePool.clear();
-    fileNames.clear();
-    largeSizes.clear();
 }
 
 // Takes a record's bytes out of its row.
@@ -321,6 +304,23 @@ int releaseKindOf(int allocationKind)
 
 std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
 
+void discardRecords()
+{
+    if (tracking.startAnchor != nullptr) {
+        // Records live in the pool, not in list-allocated links: detach them
+        // so that the list frees only its anchors.
+        list::detachAll(tracking.startAnchor, tracking.stopAnchor);
+        LinkedListFinish(&tracking.startAnchor, &tracking.stopAnchor);
+        tracking.internalUse -= 2 * static_cast<std::int64_t>(sizeof(Link));
+    }
+    tracking.startAnchor = nullptr;
+    tracking.stopAnchor = nullptr;
+    addressIndex.clear();
+    nodePool.clear();
+    fileNames.clear();
+    largeSizes.clear();
+}
+
 std::uint64_t exactSize(const AllocationRecord &record) noexcept
 {
     return record.size != kSaturatedSize ? record.size : largeSizes.get(nodeOf(&record));
@@ -376,62 +376,56 @@ using namespace vexal;
 
 extern "C" {
 
-void VexalInit(int on, int log, const char *outputPath, int port)
+void *VexalMalloc(size_t size, const char *file, int line)
 {
-    if (!tracking.os.open(outputPath)) {
-        tracking.os.write([&](std::FILE *out) {
-            std::fprintf(out, "Sorry, but the output file '%s' could not be opened!\n", outputPath);
-            std::fprintf(out, "Instead, 'stdout' will be used as output stream.\n");
-        });
-    }
-    watchForks();
-    // The connection's hold of the lock is left alone: a hold a monitor
-    // still has from an earlier start is given back by its connection.
-    {
-        LockGuard guard(tracking.mutGlobalData);
-        VexalSet(on, log);
-        discardRecords();  // of an earlier start without VexalFinish, such as a forked child's parent's
-        LinkedListInit(&tracking.startAnchor, &tracking.stopAnchor);
-        tracking.freeFailed = 0;
-        tracking.addressNotStored = 0;
-        tracking.internalUse = 2 * static_cast<std::int64_t>(sizeof(Link));
-        for (CountRow &row : tracking.counts)
-            row = CountRow{0, 0};
-        tracking.globalIndex.store(0, std::memory_order_relaxed);
-    }
+    AllocationRequest rq{.type = VXL_MALLOC, .line = line, .file = file, .size = size};
+    return allocate(rq);
+}
 
-    if (port < 0)
+void *VexalCalloc(size_t count, size_t size, const char *file, int line)
+{
+    AllocationRequest rq{.type = VXL_CALLOC, .line = line, .file = file, .count = count, .size = size};
+    return allocate(rq);
+}
+
+void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, int line)
+{
+    AllocationRequest rq{.type = VXL_REALLOC, .line = line, .file = file, .size = size, .oldPtr = ptr};
+    return allocate(rq);
+}
+
+char *VexalStrdup(const char *src, const char *file, int line)
+{
+    AllocationRequest rq{.type = VXL_STRDUP, .line = line, .file = file, .source = src};
+    return static_cast<char *>(allocate(rq));
+}
+
+#if !defined(_WIN32)
+void *VexalValloc(size_t size, const char *file, int line)
+{
+    AllocationRequest rq{.type = VXL_VALLOC, .line = line, .file = file, .size = size};
+    return allocate(rq);
+}
+
+void *VexalMemalign(size_t alignment, size_t size, const char *file, int line)
+{
+    AllocationRequest rq{.type = VXL_MEMALIGN, .line = line, .file = file, .count = alignment, .size = size};
+    return allocate(rq);
+}
+#endif
+
+void VexalFree(void *ptr, const char *file, int line)
+{
+    if (tracking.vxlOn.load(std::memory_order_relaxed) == 0) {
+        platform::releaseFree(ptr);
         return;
-    if (!comm::launch(port == 0 ? kDefaultPort : port) && tracking.vxlLog.load() != 0) {
-        tracking.os.write([](std::FILE *out) {
-            std::fprintf(out, "Could not launch threads needed to communicate ");
-            std::fprintf(out, "with the client!\n");
-        });
     }
-}
-
-void VexalFinish(void)
-{
-    {
-        LockGuard guard(tracking.mutGlobalData);
-        discardRecords();
+    LockGuard guard(tracking.mutGlobalData);
+    if (tracking.stopAnchor == nullptr) {  // after VexalFinish: no records left to consult
+        platform::releaseFree(ptr);
+        return;
     }
-    comm::closeThreadHandles();
-    tracking.os.close();
-}
-
-void VexalSet(int on, int log)
-{
-    tracking.vxlOn.store(on, std::memory_order_relaxed);
-    tracking.vxlLog.store(log, std::memory_order_relaxed);
-}
-
-void VexalVersion(int *a, int *b)
-{
-    if (a != nullptr)
-        *a = 1;
-    if (b != nullptr)
-        *b = 1;
+    release(ReleaseRequest{getLink(ptr), VXL_MALLOC, line, file, ptr});
 }
 
 } // extern "C"

@@ -83,6 +83,10 @@ struct ReleaseRequest {
 // Frees one block and drops its record; counts and logs. Lock held.
 void *release(const ReleaseRequest &request);
 
+// Drops the list and every record with it (VexalFinish, and a VexalInit
+// that finds records of an earlier start). Lock held.
+void discardRecords();
+
 // Newest record link whose block is `address`, or null. Lock held.
 Link *getLink(const void *address);
 
