@@ -26,6 +26,8 @@ class Fork : public VexalSession {};
 
 TEST_F(Fork, ChildrenOfAChurningProgramEndAndCountOnlyTheirOwnCalls)
 {
+    if (kForkUnsafeAllocator != nullptr)
+        GTEST_SKIP() << kForkUnsafeAllocator;
     start(1, 0);
     const ForkRun run = forkWhileChurning(kChildren, kChildLimit);
     EXPECT_TRUE(run.problems.empty()) << lines(run.problems);

@@ -20,6 +20,16 @@
 
 namespace vxltest {
 
+// The AddressSanitizer of GCC 12 takes none of its allocator's locks around
+// fork(): a child of a program whose other threads allocate can hang in its
+// own first malloc, with or without this library (later versions lock them).
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr const char *kForkUnsafeAllocator =
+    "this AddressSanitizer's allocator is not fork-safe: children of threads that allocate can hang in malloc";
+#else
+inline constexpr const char *kForkUnsafeAllocator = nullptr;
+#endif
+
 // Threads that allocate and free through the library until stopped.
 class Churn {
 public:
