@@ -2,6 +2,7 @@
 // State and workers shared by the library's source files.
 #pragma once
 
+#include "LinkedList.h"
 #include "Output.h"
 #include "Platform.h"
 #include "Protocol.h"
@@ -18,6 +19,9 @@ namespace vexal {
 using protocol::kDefaultPort;
 inline constexpr int kMemoryTypes = 16;  // MemoryAccessType values 0 to 15
 inline constexpr int kCountRows = 13;    // allocation kinds 0 to 11, and "free"
+// What the reports call internal use before any record: the two anchors the
+// records once hung between.
+inline constexpr std::int64_t kBytesOfAnchors = 2 * static_cast<std::int64_t>(sizeof(Link));
 
 struct CountRow {
     std::int64_t calls;
@@ -83,6 +87,10 @@ struct ReleaseRequest {
 // Frees one block and drops its record; counts and logs. Lock held.
 void *release(const ReleaseRequest &request);
 
+// Drops every record (VexalFinish, and a VexalInit that finds records of
+// an earlier start, such as a forked child's parent's). Lock held.
+void discardRecords();
+
 // Newest record whose block is `address`, or null. Lock held.
 AllocationRecord *findRecord(const void *address);
 
@@ -129,5 +137,16 @@ inline void logInfo(const char *prefix, const char *suffix, const char *file, in
 }
 
 inline std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
+
+// Whether the calling thread holds the global lock for a VexalGetListEntry walk.
+bool walkingHere() noexcept;
+
+// Has the library's locks taken around every fork() from now on, so that a
+// child finds them usable. Windows has no fork().
+#if defined(_WIN32)
+inline void watchForks() {}
+#else
+void watchForks();
+#endif
 
 } // namespace vexal
