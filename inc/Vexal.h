@@ -91,7 +91,12 @@ VEXAL_API void VexalSet(int on, int log);
 /* Writes the library's version (1.1) to *a and *b; both must be non-null. */
 VEXAL_API void VexalVersion(int *a, int *b);
 
-/* --- tracked wrappers: the usual result, or null on failure -------------- */
+/* --- tracked wrappers: the usual result, or null on failure --------------
+ * A block is handed out only together with its record: when the library
+ * cannot get the memory for its own bookkeeping, the call fails as a failed
+ * allocation does (null, logged as failed, nothing counted; a VexalRealloc
+ * keeps ptr and its record). When VexalInit cannot get the memory for its
+ * record list, nothing is recorded or counted until the next VexalInit. */
 
 /* malloc(size). */
 VEXAL_API void *VexalMalloc(size_t size, const char *file, int line);

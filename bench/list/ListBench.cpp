@@ -18,8 +18,8 @@
 #include "FakeLibrary.h"
 #include "WindowBench.h"
 
-#include <ListFetch.h>
 #include <MainWindow.h>
+#include <list/ListFetch.h>
 
 #include <QAbstractItemModel>
 #include <QAction>

@@ -2,9 +2,9 @@
 // The monitor core with a million-record list: filling the table from the
 // received records, sorting by each column, the three counts, generating
 // one line per record, and the heap the table takes per record.
-#include "CodeSynthesis.h"
-#include "RecordTable.h"
 #include "TransferRecord.h"
+#include <list/RecordTable.h>
+#include <synthesis/CodeSynthesis.h>
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +16,8 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+
+using namespace vexal::monitor;
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include "WindowBench.h"
 
 #include <MainWindow.h>
-#include <MonitorSettings.h>
+#include <SummaryPage.h>
+#include <settings/MonitorSettings.h>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -61,21 +62,22 @@ void measureDisplay(int history)
     QuietBoxes boxes;
     MainWindow window(boxes);
     window.show();
+    SummaryPage &summary = *window.findChild<SummaryPage *>(QStringLiteral("grbStatus"));
     SummaryState state;
     int64_t now = 0;
     for (int i = 0; i < history; ++i)
-        window.showSummary(state.display(sample(i), now += 200));
+        summary.showSummary(state.display(sample(i), now += 200));
     QCoreApplication::processEvents();
     QWidget *chart = window.findChild<QWidget *>(QStringLiteral("Chart1"));
     QAbstractScrollArea *table = window.findChild<QAbstractScrollArea *>(QStringLiteral("lvwStatus"));
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < kDisplaysPerMeasure; ++i)
-        window.showSummary(state.display(sample(history + i), now += 200));
+        summary.showSummary(state.display(sample(history + i), now += 200));
     const double update = static_cast<double>(clock.nsecsElapsed()) / 1000.0 / kDisplaysPerMeasure;
     clock.restart();
     for (int i = 0; i < kDisplaysPerMeasure; ++i) {
-        window.showSummary(state.display(sample(history + kDisplaysPerMeasure + i), now += 200));
+        summary.showSummary(state.display(sample(history + kDisplaysPerMeasure + i), now += 200));
         chart->repaint();
         table->viewport()->repaint();
     }

@@ -3,14 +3,14 @@
 
 #include "ui_About.h"
 
+#include <ProjectVersion.h>
+
 #include <QApplication>
 
 namespace vexal::monitor {
 
 namespace {
 
-// The monitor's version, matching the library's VexalVersion (1 and 1).
-const char *const kVersionLine = "Version: 1.1";
 constexpr int kRowHeight = 13;
 
 } // namespace
@@ -24,7 +24,7 @@ About::About(QWidget *parent) : QDialog(parent), ui_(std::make_unique<Ui::About>
     // Written once: showing the window again shows the same lines.
     ui_->lstInfo->clear();
     ui_->lstInfo->addItem(QStringLiteral("Name: ") + QApplication::applicationDisplayName());
-    ui_->lstInfo->addItem(QString::fromLatin1(kVersionLine));
+    ui_->lstInfo->addItem(QStringLiteral("Version: " VEXAL_VERSION_TEXT));
     ui_->lstInfo->addItem(QString());
 }
 

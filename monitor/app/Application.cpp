@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Application.h"
 
-#include <NumericEdit.h>
+#include <ProjectVersion.h>
+#include <window/NumericEdit.h>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,7 +15,6 @@ namespace vexal::monitor {
 namespace {
 
 const char *const kTitle = "Vexal - Monitor";
-const char *const kVersion = "1.1";
 constexpr int kBadUsage = 2;
 
 [[noreturn]] void refuse(const QString &text)
@@ -29,7 +29,7 @@ void describeApplication()
 {
     QApplication::setApplicationName(QStringLiteral("vexal-monitor"));
     QApplication::setApplicationDisplayName(QString::fromLatin1(kTitle));
-    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
+    QApplication::setApplicationVersion(QStringLiteral(VEXAL_VERSION_TEXT));
     QApplication::setOrganizationName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("vexal-monitor"));
 }

@@ -8,7 +8,7 @@
 
 namespace vexal::monitor {
 
-// Names the application: title "Vexal - Monitor", version 1.1.
+// Names the application: title "Vexal - Monitor", and the project's version.
 void describeApplication();
 
 // Reads --address, --port and --connect (and answers --help and --version

@@ -4,7 +4,7 @@
 // data, double-click to see everything again.
 #pragma once
 
-#include <SummaryState.h>
+#include <summary/SummaryState.h>
 
 #include <QChartView>
 

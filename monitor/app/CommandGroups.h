@@ -3,7 +3,7 @@
 // item and its buttons) and plain widgets, enabled by one call per group.
 #pragma once
 
-#include <CommandGroup.h>
+#include <window/CommandGroup.h>
 
 #include <QAction>
 #include <QWidget>

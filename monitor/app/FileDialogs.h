@@ -3,7 +3,7 @@
 // them without running a modal loop.
 #pragma once
 
-#include <MonitorView.h>
+#include <window/MonitorView.h>
 
 #include <optional>
 

@@ -1,20 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor core's window: every request is carried out on the GUI thread,
-// directly when made there, otherwise posted in the order it was made. A
-// worker thread never waits for the GUI thread.
+// directly when made there, otherwise posted in the order it was made, on
+// the page of the window it is about. A worker thread never waits for the
+// GUI thread.
 #pragma once
 
-#include <MonitorView.h>
+#include <window/MonitorView.h>
 
 #include <functional>
 
+class QLabel;
+class QWidget;
+
 namespace vexal::monitor {
 
-class MainWindow;
+class AnalyzePage;
+class CommandGroups;
+class ConnectionPage;
+class FileDialogs;
+class ListPage;
+class MessageBoxes;
+class SummaryPage;
+class SynthesisPage;
+
+// What the requests land on.
+struct WindowParts {
+    QWidget &window;  // lives on the GUI thread; parent of boxes and dialogs
+    QLabel &statusLine;
+    CommandGroups &groups;
+    MessageBoxes &boxes;
+    FileDialogs &dialogs;
+    ConnectionPage &connection;
+    AnalyzePage &analyze;
+    SummaryPage &summary;
+    ListPage &list;
+    SynthesisPage &synthesis;
+};
 
 class GuiView : public MonitorView {
 public:
-    explicit GuiView(MainWindow &window) : window_(window) {}
+    explicit GuiView(const WindowParts &parts) : parts_(parts) {}
 
     void setStatus(const QString &text) override;
     void setGroupEnabled(CommandGroup group, bool enabled) override;
@@ -36,9 +61,9 @@ public:
     void letEventsRun() override;
 
 private:
-    void onGuiThread(std::function<void(MainWindow &)> work);
+    void onGuiThread(std::function<void(const WindowParts &)> work);
 
-    MainWindow &window_;
+    WindowParts parts_;
 };
 
 } // namespace vexal::monitor

@@ -2,22 +2,25 @@
 #include "MainWindow.h"
 
 #include "About.h"
+#include "AnalyzePage.h"
+#include "ConnectionPage.h"
 #include "FileDialogs.h"
 #include "Glyphs.h"
 #include "GuiView.h"
 #include "HelpPage.h"
+#include "ListPage.h"
 #include "MessageBoxes.h"
+#include "SummaryPage.h"
+#include "SynthesisPage.h"
+#include "ToolBarPage.h"
+#include "WindowActions.h"
 #include "ui_MainWindow.h"
 
-#include <GeneratedCodeModel.h>
-#include <RecordTableModel.h>
+#include <settings/MonitorSettings.h>
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QTimer>
 #include <QUrl>
@@ -31,41 +34,6 @@ constexpr int kClientWidth = 922;
 constexpr int kClientHeight = 654;
 constexpr int kStatusBarHeight = 19;
 
-const QString kNotAvailable = QStringLiteral("N/A");
-const QString kThisProgram = QStringLiteral("A call from this program");
-
-void paintBackground(QLineEdit *edit, const QColor &colour)
-{
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, colour);
-    edit->setPalette(palette);
-}
-
-// The rows of the view's selection, as the operations on its rows take them.
-QList<qsizetype> selectedRows(const QTableView *view)
-{
-    QList<qsizetype> rows;
-    for (const QItemSelectionRange &range : view->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.append(row);
-    }
-    return rows;
-}
-
-// A filter edit's number; a stored text that was never checked counts as 0.
-qint64 filterNumber(const QLineEdit *edit) { return edit->text().toLongLong(); }
-
-// Marks exactly the buttons whose value is `value`, none when no value matches.
-template <class Button>
-void markExactly(const std::vector<std::pair<Button *, int>> &buttons, int value)
-{
-    for (auto [button, buttonValue] : buttons) {
-        button->setAutoExclusive(false);
-        button->setChecked(buttonValue == value);
-        button->setAutoExclusive(true);
-    }
-}
-
 } // namespace
 
 MainWindow::MainWindow(MessageBoxes &boxes, const StartOptions &options, FileDialogs *dialogs, QWidget *parent)
@@ -73,14 +41,15 @@ MainWindow::MainWindow(MessageBoxes &boxes, const StartOptions &options, FileDia
       dialogs_(dialogs != nullptr ? *dialogs : desktopFileDialogs())
 {
     ui_->setupUi(this);
-    view_ = std::make_unique<GuiView>(*this);
+    setUpFrame();
+    AnalyzePage &analyze = *ui_->grbAnalyze;
+    view_ = std::make_unique<GuiView>(WindowParts{*this, *statusLine_, groups_, boxes_, dialogs_, *ui_->grbConnect,
+                                                  analyze, analyze.summary(), analyze.list(),
+                                                  *ui_->grbGenGarbCollCode});
     saving_ = std::make_unique<SaveCommands>(*view_, store_);
     controller_ = std::make_unique<MonitorController>(*view_);
-    setUpControls();
+    setUpPages();
     setUpGroups();
-    setUpEdits();
-    setUpSummaryTable();
-    setUpListViews();
     connectOperations();
 
     const MonitorSettings settings = MonitorSettings::load(store_);
@@ -100,7 +69,7 @@ MainWindow::~MainWindow()
     controller_.reset();
 }
 
-void MainWindow::setUpControls()
+void MainWindow::setUpFrame()
 {
     ui_->centralWidget->setFixedSize(kClientWidth, kClientHeight - kStatusBarHeight);
     ui_->stbStatusBar->setFixedHeight(kStatusBarHeight);
@@ -110,47 +79,58 @@ void MainWindow::setUpControls()
     setFixedSize(kClientWidth, kClientHeight + ui_->mnuMain->sizeHint().height());
     QApplication::setWindowIcon(glyph(Glyph::Program));  // the About window shows it too
 
-    // One action per operation; its buttons show its glyph and its hint.
-    const std::vector<std::tuple<QAction *, Glyph, std::vector<QToolButton *>>> operations = {
-        {ui_->mnuMainFileConnect, Glyph::Connect, {ui_->btnConnect, ui_->btnConnectCopy}},
-        {ui_->mnuMainFileDisconnect, Glyph::Disconnect, {ui_->btnDisconnect, ui_->btnDisconnectCopy}},
-        {ui_->mnuMainControlPause, Glyph::Pause, {ui_->btnPauseAppl, ui_->btnPauseApplCopy}},
-        {ui_->mnuMainControlRelease, Glyph::Release, {ui_->btnContAppl, ui_->btnContApplCopy}},
-        {ui_->mnuMainViewSingleStatus, Glyph::SingleSummary, {ui_->btnGetSingleStatus, ui_->btnGetSingleStatusCopy}},
-        {ui_->mnuMainViewContinousStatus, Glyph::StartContinuous,
-         {ui_->btnGetContinousStatus, ui_->btnGetContinousStatusCopy}},
-        {ui_->mnuMainViewStopContinousStatus, Glyph::StopContinuous,
-         {ui_->btnStopContinousStatus, ui_->btnStopContinousStatusCopy}},
-        {ui_->mnuMainViewGetList, Glyph::GetList, {ui_->btnGetList, ui_->btnGetListCopy}},
-        {ui_->mnuMainCodeGenerate, Glyph::GenerateCode, {ui_->btnGenerateCode, ui_->btnGenerateCodeCopy}},
-        {ui_->mnuMainFileSave, Glyph::Save, {ui_->btnSaveAll}},
-        {ui_->mnuMainFileQuit, Glyph::Exit, {ui_->btnExit}},
-        {ui_->mnuMainFileSaveStatus, Glyph::Save, {ui_->btnSaveStatus}},
-        {ui_->mnuMainFileSaveList, Glyph::Save, {ui_->btnSaveList}},
-        {ui_->mnuMainFileSaveCode, Glyph::Save, {ui_->btnSaveCode}},
+    const std::vector<std::pair<QAction *, Glyph>> glyphs = {
+        {ui_->mnuMainFileConnect, Glyph::Connect},
+        {ui_->mnuMainFileDisconnect, Glyph::Disconnect},
+        {ui_->mnuMainControlPause, Glyph::Pause},
+        {ui_->mnuMainControlRelease, Glyph::Release},
+        {ui_->mnuMainViewSingleStatus, Glyph::SingleSummary},
+        {ui_->mnuMainViewContinousStatus, Glyph::StartContinuous},
+        {ui_->mnuMainViewStopContinousStatus, Glyph::StopContinuous},
+        {ui_->mnuMainViewGetList, Glyph::GetList},
+        {ui_->mnuMainCodeGenerate, Glyph::GenerateCode},
+        {ui_->mnuMainFileSave, Glyph::Save},
+        {ui_->mnuMainFileQuit, Glyph::Exit},
+        {ui_->mnuMainFileSaveStatus, Glyph::Save},
+        {ui_->mnuMainFileSaveList, Glyph::Save},
+        {ui_->mnuMainFileSaveCode, Glyph::Save},
     };
-    for (const auto &[action, picture, buttons] : operations) {
+    for (const auto &[action, picture] : glyphs)
         action->setIcon(glyph(picture));
-        for (QToolButton *button : buttons) {
-            button->setDefaultAction(action);
-            button->setAccessibleName(action->toolTip());
-            button->setIconSize(QSize(18, 18));
-        }
-    }
-    // The rates: menu items and radio buttons mark the same period.
-    auto *rates = new QActionGroup(this);
-    rates->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction *action : {ui_->mnuMainViewContinousStatusSlow, ui_->mnuMainViewContinousStatusNormal,
-                            ui_->mnuMainViewContinousStatusFast, ui_->mnuMainViewContinousStatusUltra})
-        rates->addAction(action);
+}
 
-    // The count shows in a read-only edit in the menu colour; only the
-    // up-down changes it.
-    QLineEdit *indentation = ui_->updIndent->findChild<QLineEdit *>();
-    indentation->setObjectName(QStringLiteral("edtIndentations"));
-    indentation->setReadOnly(true);
-    paintBackground(indentation, palette().color(QPalette::Window));
-    ui_->lblLoadingList->lower();
+WindowActions MainWindow::actions() const
+{
+    const Ui::MainWindow &u = *ui_;
+    WindowActions a;
+    a.connect = u.mnuMainFileConnect;
+    a.disconnect = u.mnuMainFileDisconnect;
+    a.pause = u.mnuMainControlPause;
+    a.release = u.mnuMainControlRelease;
+    a.singleSummary = u.mnuMainViewSingleStatus;
+    a.startContinuous = u.mnuMainViewContinousStatus;
+    a.stopContinuous = u.mnuMainViewStopContinousStatus;
+    a.getList = u.mnuMainViewGetList;
+    a.generateCode = u.mnuMainCodeGenerate;
+    a.saveAll = u.mnuMainFileSave;
+    a.quit = u.mnuMainFileQuit;
+    a.saveSummary = u.mnuMainFileSaveStatus;
+    a.saveList = u.mnuMainFileSaveList;
+    a.saveCode = u.mnuMainFileSaveCode;
+    a.rates = {u.mnuMainViewContinousStatusSlow, u.mnuMainViewContinousStatusNormal,
+               u.mnuMainViewContinousStatusFast, u.mnuMainViewContinousStatusUltra};
+    return a;
+}
+
+void MainWindow::setUpPages()
+{
+    const WindowActions all = actions();
+    AnalyzePage &analyze = *ui_->grbAnalyze;
+    ui_->Panel1->setUp(all);
+    ui_->grbConnect->setUp(all, groups_);
+    analyze.summary().setUp(all, *ui_->Chart1);
+    analyze.list().setUp(all, groups_);
+    ui_->grbGenGarbCollCode->setUp(all);
 }
 
 void MainWindow::setUpGroups()
@@ -158,7 +138,6 @@ void MainWindow::setUpGroups()
     using G = CommandGroup;
     Ui::MainWindow &u = *ui_;
     groups_.add(G::Connect, u.mnuMainFileConnect);
-    groups_.add(G::Connect, u.cbxAutoSummary);
     groups_.add(G::Disconnect, u.mnuMainFileDisconnect);
     groups_.add(G::SingleSummary, u.mnuMainViewSingleStatus);
     groups_.add(G::StartContinuous, u.mnuMainViewContinousStatus);
@@ -170,115 +149,11 @@ void MainWindow::setUpGroups()
     groups_.add(G::SaveList, u.mnuMainFileSaveListAs);
     groups_.add(G::SaveAll, u.mnuMainFileSave);
     groups_.add(G::Quit, u.mnuMainFileQuit);
-    groups_.add(G::ShowFullPath, u.chbShowFullPath);
     groups_.add(G::Pause, u.mnuMainControlPause);
     groups_.add(G::Release, u.mnuMainControlRelease);
     groups_.add(G::GenerateCode, u.mnuMainCodeGenerate);
     groups_.add(G::SaveCode, u.mnuMainFileSaveCode);
     groups_.add(G::SaveCode, u.mnuMainFileSaveCodeAs);
-}
-
-void MainWindow::setUpEdits()
-{
-    Ui::MainWindow &u = *ui_;
-    const std::vector<std::pair<QLineEdit *, qint64>> checkedEdits = {
-        {u.edtIP0, kAddressPartMaximum},   {u.edtIP1, kAddressPartMaximum},  {u.edtIP2, kAddressPartMaximum},
-        {u.edtIP3, kAddressPartMaximum},   {u.edtPortNumber, kPortMaximum},  {u.edtLineMin, kFilterMaximum},
-        {u.edtLineMax, kFilterMaximum},    {u.edtSizeMin, kFilterMaximum},   {u.edtSizeMax, kFilterMaximum},
-        {u.edtIndexMin, kFilterMaximum},   {u.edtIndexMax, kFilterMaximum}};
-    edits_.reserve(checkedEdits.size());
-    for (const auto &[edit, maximum] : checkedEdits)
-        edits_.push_back({edit, NumericEdit(edit->text(), maximum)});
-    // The numeric check on every change of the text (edtIP0Change, ...).
-    for (CheckedEdit &entry : edits_) {
-        QLineEdit *edit = entry.edit;
-        connect(edit, &QLineEdit::textChanged, this, [this, edit](const QString &text) {
-            const QString &shown = checked(edit).check.change(text);
-            if (shown != text) {
-                edit->setText(shown);
-                edit->setCursorPosition(static_cast<int>(shown.size()));
-            }
-        });
-    }
-
-    // The filter groups: only the between choice takes numbers from its edits.
-    const std::vector<std::tuple<std::array<QRadioButton *, 3>, QLineEdit *, QLineEdit *>> filters = {
-        {{u.rbnAllLines, u.rbnOneLine, u.rbnMinMaxLines}, u.edtLineMin, u.edtLineMax},
-        {{u.rbnAllSizes, u.rbnOneSize, u.rbnMinMaxSizes}, u.edtSizeMin, u.edtSizeMax},
-        {{u.rbnAllIndexes, u.rbnOneIndex, u.rbnMinMaxIndexes}, u.edtIndexMin, u.edtIndexMax}};
-    for (const auto &[choices, min, max] : filters) {
-        for (QRadioButton *choice : choices)
-            connect(choice, &QRadioButton::toggled, this,
-                    [this, choices = choices, min = min, max = max] { followFilterChoice(choices, min, max); });
-        followFilterChoice(choices, min, max);
-    }
-    u.updIndent->setWrapping(false);
-}
-
-void MainWindow::followFilterChoice(const std::array<QRadioButton *, 3> &choices, QLineEdit *min, QLineEdit *max)
-{
-    const bool between = choices[kBetweenChoice]->isChecked();
-    for (QLineEdit *edit : {min, max}) {
-        edit->setEnabled(between);
-        paintBackground(edit, palette().color(between ? QPalette::Base : QPalette::Button));
-    }
-}
-
-MainWindow::CheckedEdit &MainWindow::checked(QLineEdit *edit)
-{
-    for (CheckedEdit &entry : edits_) {
-        if (entry.edit == edit)
-            return entry;
-    }
-    return edits_.front();
-}
-
-void MainWindow::setUpSummaryTable()
-{
-    QTableWidget *table = ui_->lvwStatus;
-    table->setColumnCount(3);
-    table->setHorizontalHeaderLabels({QStringLiteral("Function"), QStringLiteral("No of calls"),
-                                      QStringLiteral("Allocated (B)")});
-    table->setColumnWidth(0, 72);
-    table->setColumnWidth(1, 90);
-    table->setColumnWidth(2, 91);
-    table->verticalHeader()->hide();
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setSelectionBehavior(QAbstractItemView::SelectItems);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setShowGrid(true);
-    table->setSortingEnabled(false);
-}
-
-void MainWindow::setUpListViews()
-{
-    listModel_ = new RecordTableModel(ui_->lvwList);
-    ui_->lvwList->setModel(listModel_);
-    const int listWidths[] = {100, 54, 74, 70, 70, 60, 70};
-    for (int column = 0; column < ListColumnCount; ++column)
-        ui_->lvwList->setColumnWidth(column, listWidths[column]);
-    codeModel_ = new GeneratedCodeModel(ui_->lvwCode);
-    ui_->lvwCode->setModel(codeModel_);
-    ui_->lvwCode->setColumnWidth(0, 50);
-    ui_->lvwCode->setColumnWidth(1, ui_->lvwCode->width() - 50 - 24);
-    for (QTableView *view : {ui_->lvwList, ui_->lvwCode}) {
-        view->verticalHeader()->hide();
-        // Rows of one height: a million of them lay out without measuring.
-        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
-        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        view->setShowGrid(true);
-        view->setSortingEnabled(false);
-        view->setWordWrap(false);
-    }
-    ui_->lvwList->horizontalHeader()->setSectionsClickable(true);
-    // Sixteen digits of a 64-bit pointer want the room left over.
-    ui_->lvwList->horizontalHeader()->setStretchLastSection(true);
-    ui_->lvwList->horizontalHeader()->setHighlightSections(false);
-    ui_->lvwCode->horizontalHeader()->setHighlightSections(false);
 }
 
 void MainWindow::connectOperations()
@@ -293,8 +168,7 @@ void MainWindow::connectOperations()
     connect(u.mnuMainViewStopContinousStatus, &QAction::triggered, this,
             &MainWindow::mnuMainViewStopContinousStatusClick);
     connect(u.mnuMainViewGetList, &QAction::triggered, this, &MainWindow::mnuMainViewGetListClick);
-    connect(u.lvwList->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::OnListColClick);
-    connect(u.chbShowFullPath, &QCheckBox::toggled, this, &MainWindow::chbShowFullPathClick);
+    connect(&u.grbAnalyze->list(), &ListPage::columnClicked, this, &MainWindow::OnListColClick);
     connect(u.mnuMainCodeGenerate, &QAction::triggered, this, &MainWindow::mnuMainCodeGenerateClick);
     connect(u.mnuMainFileSaveStatus, &QAction::triggered, this, &MainWindow::mnuMainFileSaveStatusClick);
     connect(u.mnuMainFileSaveAs, &QAction::triggered, this, &MainWindow::mnuMainFileSaveAsClick);
@@ -307,230 +181,44 @@ void MainWindow::connectOperations()
     connect(u.mnuResetAll, &QAction::triggered, this, &MainWindow::mnuResetAllClick);
     connect(u.mnuMainHelpTopics, &QAction::triggered, this, &MainWindow::mnuMainHelpTopicsClick);
     connect(u.mnuMainHelpAbout, &QAction::triggered, this, &MainWindow::mnuMainHelpAboutClick);
-    // A rate chosen by the user; marking them is no choice (clicked and
-    // triggered come from the user only).
-    const std::vector<std::tuple<QAction *, QRadioButton *, int>> rates = {
-        {u.mnuMainViewContinousStatusSlow, u.rbnSlow, kPeriodSlow},
-        {u.mnuMainViewContinousStatusNormal, u.rbnNormal, kPeriodNormal},
-        {u.mnuMainViewContinousStatusFast, u.rbnFast, kPeriodFast},
-        {u.mnuMainViewContinousStatusUltra, u.rbnUltra, kPeriodUltra}};
-    for (const auto &[action, radio, period] : rates) {
-        connect(action, &QAction::triggered, this, [this, period = period] { controller_->changeRate(period); });
-        connect(radio, &QRadioButton::clicked, this, [this, period = period] { controller_->changeRate(period); });
-    }
+    connect(&u.grbAnalyze->summary(), &SummaryPage::rateChosen, this,
+            [this](int periodMs) { controller_->changeRate(periodMs); });
 }
 
-void MainWindow::applySettings(const MonitorSettings &s)
+void MainWindow::applySettings(const MonitorSettings &settings)
 {
-    Ui::MainWindow &u = *ui_;
-    move(s.mainLeft, s.mainTop);
-    // Stored texts become the last valid texts unchecked.
-    const std::vector<std::pair<QLineEdit *, QString>> texts = {
-        {u.edtIP0, s.ipAddress[0]}, {u.edtIP1, s.ipAddress[1]},     {u.edtIP2, s.ipAddress[2]},
-        {u.edtIP3, s.ipAddress[3]}, {u.edtPortNumber, s.portNumber}, {u.edtLineMin, s.minLine},
-        {u.edtLineMax, s.maxLine},  {u.edtSizeMin, s.minSize},       {u.edtSizeMax, s.maxSize},
-        {u.edtIndexMin, s.minIndex}, {u.edtIndexMax, s.maxIndex}};
-    for (const auto &[edit, text] : texts) {
-        checked(edit).check.setLastValid(text);
-        edit->setText(text);
-    }
-    u.cbxAutoSummary->setChecked(s.autoStart);
-    u.chbShowFullPath->setChecked(s.fullPath);
-    storedFilterChoices_ = {s.lineCheck, s.sizeCheck, s.indexCheck};
-    setFilterChoice({u.rbnAllLines, u.rbnOneLine, u.rbnMinMaxLines}, s.lineCheck);
-    setFilterChoice({u.rbnAllSizes, u.rbnOneSize, u.rbnMinMaxSizes}, s.sizeCheck);
-    setFilterChoice({u.rbnAllIndexes, u.rbnOneIndex, u.rbnMinMaxIndexes}, s.indexCheck);
-    u.cbxFileRemove->setChecked(s.skipFileName);
-    u.cbxThreadRemove->setChecked(s.callingThread);
-    markExactly<QRadioButton>({{u.rbnSpaces, 1}, {u.rbnTabs, 2}}, s.spaces ? 1 : s.tabs ? 2 : 0);
-    u.updIndent->setValue(s.indentation);
-}
-
-void MainWindow::setFilterChoice(const std::array<QRadioButton *, 3> &choices, int choice)
-{
-    markExactly<QRadioButton>({{choices[0], kAllChoice}, {choices[1], kExactChoice}, {choices[2], kBetweenChoice}},
-                              choice);
-}
-
-MonitorSettings MainWindow::currentSettings()
-{
-    Ui::MainWindow &u = *ui_;
-    auto lastValid = [this](QLineEdit *edit) { return checked(edit).check.lastValid(); };
-    auto choice = [](const std::array<QRadioButton *, 3> &choices, int stored) {
-        for (int i = 0; i < 3; ++i) {
-            if (choices[static_cast<std::size_t>(i)]->isChecked())
-                return i;
-        }
-        return stored;  // none marked: what was read is written back
-    };
-    MonitorSettings s;
-    s.mainTop = pos().y();
-    s.mainLeft = pos().x();
-    s.ipAddress = {lastValid(u.edtIP0), lastValid(u.edtIP1), lastValid(u.edtIP2), lastValid(u.edtIP3)};
-    s.portNumber = lastValid(u.edtPortNumber);
-    s.autoStart = u.cbxAutoSummary->isChecked();
-    s.videoSpeed = controller_->period();
-    s.fullPath = u.chbShowFullPath->isChecked();
-    s.lineCheck = choice({u.rbnAllLines, u.rbnOneLine, u.rbnMinMaxLines}, storedFilterChoices_[0]);
-    s.sizeCheck = choice({u.rbnAllSizes, u.rbnOneSize, u.rbnMinMaxSizes}, storedFilterChoices_[1]);
-    s.indexCheck = choice({u.rbnAllIndexes, u.rbnOneIndex, u.rbnMinMaxIndexes}, storedFilterChoices_[2]);
-    s.minLine = lastValid(u.edtLineMin);
-    s.maxLine = lastValid(u.edtLineMax);
-    s.minSize = lastValid(u.edtSizeMin);
-    s.maxSize = lastValid(u.edtSizeMax);
-    s.minIndex = lastValid(u.edtIndexMin);
-    s.maxIndex = lastValid(u.edtIndexMax);
-    s.skipFileName = u.cbxFileRemove->isChecked();
-    s.callingThread = u.cbxThreadRemove->isChecked();
-    s.spaces = u.rbnSpaces->isChecked();
-    s.tabs = u.rbnTabs->isChecked();
-    s.indentation = u.updIndent->value();
-    return s;
+    move(settings.mainLeft, settings.mainTop);
+    ui_->grbConnect->applySettings(settings);
+    ui_->grbAnalyze->list().applySettings(settings);
+    ui_->grbGenGarbCollCode->applySettings(settings);
 }
 
 void MainWindow::applyStartOptions(const StartOptions &options)
 {
-    std::vector<std::pair<QLineEdit *, QString>> texts;
-    if (options.address) {
-        const std::array<QLineEdit *, 4> parts = {ui_->edtIP0, ui_->edtIP1, ui_->edtIP2, ui_->edtIP3};
-        for (std::size_t i = 0; i < parts.size(); ++i)
-            texts.emplace_back(parts[i], (*options.address)[i]);
-    }
+    if (options.address)
+        ui_->grbConnect->setAddressTexts(*options.address);
     if (options.port)
-        texts.emplace_back(ui_->edtPortNumber, *options.port);
-    for (const auto &[edit, text] : texts) {
-        checked(edit).check.setLastValid(text);
-        edit->setText(text);
-    }
+        ui_->grbConnect->setPortText(*options.port);
+}
+
+MonitorSettings MainWindow::currentSettings()
+{
+    MonitorSettings settings;
+    settings.mainTop = pos().y();
+    settings.mainLeft = pos().x();
+    settings.videoSpeed = controller_->period();
+    ui_->grbConnect->storeSettings(settings);
+    ui_->grbAnalyze->list().storeSettings(settings);
+    ui_->grbGenGarbCollCode->storeSettings(settings);
+    return settings;
 }
 
 QString MainWindow::statusText() const { return statusLine_->text(); }
 
-void MainWindow::showStatus(const QString &text) { statusLine_->setText(text); }
-
-void MainWindow::enableGroup(CommandGroup group, bool enabled) { groups_.setEnabled(group, enabled); }
-
-void MainWindow::showCursor(Cursor cursor)
-{
-    if (cursor == Cursor::Default) {
-        while (QGuiApplication::overrideCursor() != nullptr)
-            QGuiApplication::restoreOverrideCursor();
-        return;
-    }
-    const QCursor shape(cursor == Cursor::Wait ? Qt::WaitCursor : Qt::BusyCursor);
-    if (QGuiApplication::overrideCursor() != nullptr)
-        QGuiApplication::changeOverrideCursor(shape);
-    else
-        QGuiApplication::setOverrideCursor(shape);
-}
-
-void MainWindow::showPausedMark(const QString &text) { ui_->lblOnOff->setText(text); }
-
-void MainWindow::showOrigin(const Origin &origin)
-{
-    const QColor buttonFace = palette().color(QPalette::Button);
-    switch (origin.kind) {
-    case OriginKind::None:
-        ui_->edtVXGDataFile->setText(kNotAvailable);
-        paintBackground(ui_->edtVXGDataFile, buttonFace);
-        break;
-    case OriginKind::ThisProgram:
-        ui_->edtVXGDataFile->setText(kThisProgram);
-        paintBackground(ui_->edtVXGDataFile, palette().color(QPalette::Base));
-        break;
-    case OriginKind::Application:
-        ui_->edtVXGDataFile->setText(origin.file);
-        ui_->edtVXGDataLine->setText(QString::number(origin.line));
-        paintBackground(ui_->edtVXGDataFile, Qt::yellow);
-        paintBackground(ui_->edtVXGDataLine, Qt::yellow);
-        return;
-    }
-    ui_->edtVXGDataLine->setText(kNotAvailable);
-    paintBackground(ui_->edtVXGDataLine, buttonFace);
-}
-
-void MainWindow::resetSummaryViews(const QString &chartTitle)
-{
-    ui_->lvwStatus->setRowCount(0);
-    ui_->Chart1->reset(chartTitle);
-}
-
-void MainWindow::showSummary(const SummaryUpdate &update)
-{
-    QTableWidget *table = ui_->lvwStatus;
-    if (table->rowCount() < static_cast<int>(update.rows.size()))
-        table->setRowCount(static_cast<int>(update.rows.size()));
-    for (int row = 0; row < static_cast<int>(update.rows.size()); ++row) {
-        const SummaryRow &values = update.rows[static_cast<std::size_t>(row)];
-        const QString cells[] = {values.caption, values.calls, values.bytes};
-        for (int column = 0; column < 3; ++column) {
-            QTableWidgetItem *item = table->item(row, column);
-            if (item == nullptr) {
-                item = new QTableWidgetItem;
-                if (column > 0)
-                    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                table->setItem(row, column, item);
-            }
-            item->setText(cells[column]);
-        }
-    }
-    ui_->Chart1->apply(update);
-}
-
-void MainWindow::showListCounters(const QString &text)
-{
-    for (QLabel *counter : {ui_->lblNumberValueOfRecords, ui_->lblNoFilesData, ui_->lblNoUniquesData,
-                            ui_->lblNoThreadsData})
-        counter->setText(text);
-}
-
-void MainWindow::showRecordCount(qsizetype records)
-{
-    ui_->lblNumberValueOfRecords->setText(QString::number(records));
-}
-
-void MainWindow::showListCounts(const RecordCounts &counts)
-{
-    ui_->lblNoFilesData->setText(QString::number(counts.files));
-    ui_->lblNoUniquesData->setText(QString::number(counts.uniqueLines));
-    ui_->lblNoThreadsData->setText(QString::number(counts.threads));
-}
-
-void MainWindow::showListLoadingText(const QString &text) { ui_->lblLoadingList->setText(text); }
-
-void MainWindow::showList(const std::shared_ptr<RecordTable> &table) { listModel_->setTable(table); }
-
-void MainWindow::showCode(const std::shared_ptr<const GeneratedCode> &code) { codeModel_->setCode(code); }
-
-std::optional<QString> MainWindow::chooseSaveFile(const SaveFileDialog &dialog)
-{
-    return dialogs_.chooseSaveFile(this, dialog);
-}
-
-void MainWindow::markRate(int periodMs)
-{
-    Ui::MainWindow &u = *ui_;
-    markExactly<QRadioButton>(
-        {{u.rbnSlow, kPeriodSlow}, {u.rbnNormal, kPeriodNormal}, {u.rbnFast, kPeriodFast}, {u.rbnUltra, kPeriodUltra}},
-        periodMs);
-    for (QRadioButton *radio : {u.rbnSlow, u.rbnNormal, u.rbnFast, u.rbnUltra}) {
-        QAction *item = radio == u.rbnSlow     ? u.mnuMainViewContinousStatusSlow
-                        : radio == u.rbnNormal ? u.mnuMainViewContinousStatusNormal
-                        : radio == u.rbnFast   ? u.mnuMainViewContinousStatusFast
-                                               : u.mnuMainViewContinousStatusUltra;
-        item->setChecked(radio->isChecked());
-    }
-}
-
-void MainWindow::showMessage(const MessageBox &box) { boxes_.inform(this, box); }
-
-bool MainWindow::ask(const MessageBox &box) { return boxes_.ask(this, box); }
-
 void MainWindow::mnuMainFileConnectClick()
 {
-    const Ui::MainWindow &u = *ui_;
-    const QString address = u.edtIP0->text() + u'.' + u.edtIP1->text() + u'.' + u.edtIP2->text() + u'.' + u.edtIP3->text();
-    controller_->connect(address, u.edtPortNumber->text().toInt(), u.cbxAutoSummary->isChecked());
+    const ConnectionPage &page = *ui_->grbConnect;
+    controller_->connect(page.address(), page.port(), page.autoStartContinuous());
 }
 
 void MainWindow::mnuMainFileDisconnectClick() { controller_->disconnect(); }
@@ -549,42 +237,13 @@ void MainWindow::mnuMainViewGetListClick() { controller_->getList(); }
 
 void MainWindow::OnListColClick(int column)
 {
-    // The view's own table: a list that is still on its way to the view is
-    // not the one the user clicked.
-    controller_->sortList(listModel_->table(), ListColumn(column));
+    controller_->sortList(ui_->grbAnalyze->list().table(), ListColumn(column));
 }
-
-void MainWindow::chbShowFullPathClick() { listModel_->setFullPath(ui_->chbShowFullPath->isChecked()); }
 
 void MainWindow::mnuMainCodeGenerateClick()
 {
-    controller_->generateCode(listModel_->table().get(), synthesisOptions(), selectedRows(ui_->lvwList));
-}
-
-SynthesisOptions MainWindow::synthesisOptions()
-{
-    Ui::MainWindow &u = *ui_;
-    // A group with no choice marked (a stored value outside 0 to 2) keeps
-    // that value: the synthesis then takes the record's own, narrowest bound.
-    auto choice = [](const std::array<QRadioButton *, 3> &choices, int stored) {
-        for (int i = 0; i < 3; ++i) {
-            if (choices[static_cast<std::size_t>(i)]->isChecked())
-                return i;
-        }
-        return stored;
-    };
-    SynthesisOptions options;
-    options.regardlessOfFile = u.cbxFileRemove->isChecked();
-    options.callingThread = u.cbxThreadRemove->isChecked();
-    options.line = {choice({u.rbnAllLines, u.rbnOneLine, u.rbnMinMaxLines}, storedFilterChoices_[0]),
-                    filterNumber(u.edtLineMin), filterNumber(u.edtLineMax)};
-    options.size = {choice({u.rbnAllSizes, u.rbnOneSize, u.rbnMinMaxSizes}, storedFilterChoices_[1]),
-                    filterNumber(u.edtSizeMin), filterNumber(u.edtSizeMax)};
-    options.index = {choice({u.rbnAllIndexes, u.rbnOneIndex, u.rbnMinMaxIndexes}, storedFilterChoices_[2]),
-                     filterNumber(u.edtIndexMin), filterNumber(u.edtIndexMax)};
-    options.indentation = u.updIndent->value();
-    options.tabs = u.rbnTabs->isChecked();
-    return options;
+    const ListPage &list = ui_->grbAnalyze->list();
+    controller_->generateCode(list.table().get(), ui_->grbGenGarbCollCode->options(), list.selectedRows());
 }
 
 SaveCommands::Contents MainWindow::summaryContents()
@@ -595,16 +254,16 @@ SaveCommands::Contents MainWindow::summaryContents()
 SaveCommands::Contents MainWindow::listContents()
 {
     return [this] {
-        return controller_->listFileContents(listModel_->table().get(), listModel_->fullPath(),
-                                             selectedRows(ui_->lvwList));
+        const ListPage &list = ui_->grbAnalyze->list();
+        return controller_->listFileContents(list.table().get(), list.fullPath(), list.selectedRows());
     };
 }
 
 SaveCommands::Contents MainWindow::codeContents()
 {
     return [this] {
-        return controller_->codeFileContents(codeModel_->code().get(), selectedRows(ui_->lvwCode),
-                                             ui_->updIndent->value(), ui_->rbnTabs->isChecked());
+        const SynthesisPage &code = *ui_->grbGenGarbCollCode;
+        return controller_->codeFileContents(code.code(), code.selectedRows(), code.indentation(), code.tabs());
     };
 }
 

@@ -1,40 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The monitor's main window: the form, its actions and command groups, and
-// the widget side of each request the monitor core makes. The rules live in
-// MonitorController; this class only shows what it is told.
+// The monitor's main window: the frame (menu bar, status line, fixed size),
+// one action per operation with its handler, and the pages that show what
+// the monitor core asks for. The rules live in MonitorController.
 #pragma once
 
 #include "CommandGroups.h"
 
-#include <MonitorController.h>
-#include <MonitorSettings.h>
-#include <NumericEdit.h>
-#include <SaveCommands.h>
+#include <settings/SettingsStore.h>
+#include <window/MonitorController.h>
+#include <window/SaveCommands.h>
 
 #include <QMainWindow>
 
 #include <array>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace Ui {
 class MainWindow;
 }
 
 class QLabel;
-class QLineEdit;
-class QRadioButton;
-class QTableView;
 
 namespace vexal::monitor {
 
 class About;
 class FileDialogs;
-class GeneratedCodeModel;
 class GuiView;
 class MessageBoxes;
-class RecordTableModel;
+struct MonitorSettings;
+struct WindowActions;
 
 // What the command line asks for this run.
 struct StartOptions {
@@ -51,28 +46,8 @@ public:
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    Ui::MainWindow &ui() { return *ui_; }
     MonitorController &controller() { return *controller_; }
     QString statusText() const;
-
-    // The widget side of the core's requests; GUI thread only (GuiView).
-    void showStatus(const QString &text);
-    void enableGroup(CommandGroup group, bool enabled);
-    void showCursor(Cursor cursor);
-    void showPausedMark(const QString &text);
-    void showOrigin(const Origin &origin);
-    void resetSummaryViews(const QString &chartTitle);
-    void showSummary(const SummaryUpdate &update);
-    void showListCounters(const QString &text);
-    void showRecordCount(qsizetype records);
-    void showListCounts(const RecordCounts &counts);
-    void showListLoadingText(const QString &text);
-    void showList(const std::shared_ptr<RecordTable> &table);
-    void showCode(const std::shared_ptr<const GeneratedCode> &code);
-    std::optional<QString> chooseSaveFile(const SaveFileDialog &dialog);
-    void markRate(int periodMs);
-    void showMessage(const MessageBox &box);
-    bool ask(const MessageBox &box);
 
 public slots:
     void mnuMainFileConnectClick();
@@ -84,7 +59,6 @@ public slots:
     void mnuMainViewStopContinousStatusClick();
     void mnuMainViewGetListClick();
     void OnListColClick(int column);
-    void chbShowFullPathClick();
     void mnuMainCodeGenerateClick();
     void mnuMainFileSaveStatusClick();
     void mnuMainFileSaveAsClick();
@@ -102,38 +76,24 @@ protected:
     void closeEvent(QCloseEvent *event) override;  // FormClose
 
 private:
-    struct CheckedEdit {
-        QLineEdit *edit;
-        NumericEdit check;
-    };
-
-    void setUpControls();
+    void setUpFrame();
+    WindowActions actions() const;
+    void setUpPages();
     void setUpGroups();
-    void setUpEdits();
-    void setUpSummaryTable();
-    void setUpListViews();
     void connectOperations();
     void applySettings(const MonitorSettings &settings);
-    MonitorSettings currentSettings();
     void applyStartOptions(const StartOptions &options);
-    CheckedEdit &checked(QLineEdit *edit);
-    void setFilterChoice(const std::array<QRadioButton *, 3> &choices, int choice);
-    SynthesisOptions synthesisOptions();
+    MonitorSettings currentSettings();
     SaveCommands::Contents summaryContents();
     SaveCommands::Contents listContents();
     SaveCommands::Contents codeContents();
-    void followFilterChoice(const std::array<QRadioButton *, 3> &choices, QLineEdit *min, QLineEdit *max);
 
     std::unique_ptr<Ui::MainWindow> ui_;
     MessageBoxes &boxes_;
     FileDialogs &dialogs_;
-    RecordTableModel *listModel_ = nullptr;
-    GeneratedCodeModel *codeModel_ = nullptr;
     QLabel *statusLine_ = nullptr;
     About *about_ = nullptr;
     CommandGroups groups_;
-    std::vector<CheckedEdit> edits_;
-    std::array<int, 3> storedFilterChoices_{};  // kept when none of a group's choices is marked
     SettingsStore store_;
     bool writeSettingsAtQuit_ = true;
     bool closing_ = false;

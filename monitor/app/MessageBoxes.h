@@ -3,7 +3,7 @@
 // caption, text and icon without running a modal loop.
 #pragma once
 
-#include <MonitorView.h>
+#include <window/MonitorView.h>
 
 class QWidget;
 

@@ -5,9 +5,9 @@
 #include "Options.h"
 #include "Session.h"
 
-#include <RecordTable.h>
-#include <SavedFiles.h>
-#include <SummaryState.h>
+#include <files/SavedFiles.h>
+#include <list/RecordTable.h>
+#include <summary/SummaryState.h>
 
 #include <optional>
 
@@ -24,14 +24,15 @@ int runCheck(const Options &options, Session &session);
 // Prints the counters of the last status reply as the summary table of
 // `summary` shows them.
 int printSummary(const Options &options, Session &session, monitor::SummaryState &summary,
-                 const std::optional<::CallSite> &origin);
+                 const std::optional<monitor::CallSite> &origin);
 
 // Fetches the application's list into `table`, with progress on a terminal.
-int fetchList(Session &session, RecordTable &table);
+int fetchList(Session &session, monitor::RecordTable &table);
 // Prints the fetched list's rows that the options ask for.
-int printList(const Options &options, RecordTable &table, const std::optional<::CallSite> &origin);
+int printList(const Options &options, monitor::RecordTable &table, const std::optional<monitor::CallSite> &origin);
 // Checks them against the limits: prints them and gives kCheckFailed when
 // they exceed one; says the verdict on standard error either way.
-int checkList(const Options &options, Session &session, RecordTable &table, const std::optional<::CallSite> &origin);
+int checkList(const Options &options, Session &session, monitor::RecordTable &table,
+              const std::optional<monitor::CallSite> &origin);
 
 } // namespace vexal::cli

@@ -4,16 +4,16 @@
 #include "Console.h"
 #include "ExitStatus.h"
 
-#include <TransferRecord.h>
-
 namespace vexal::cli {
 
+using monitor::CallSite;
 using monitor::Connection;
 using monitor::ReceivedState;
+using monitor::RecordTable;
 
 namespace {
 
-::CallSite callSite(const monitor::CallSite &site) { return {site.file, site.line}; }
+CallSite callSite(const monitor::CallSite &site) { return {site.file, site.line}; }
 
 // The window answers a VexalShowStatus call with a summary request, which
 // leaves the calling thread waiting until the library's 10 s pass: only the
@@ -21,11 +21,11 @@ namespace {
 // list end) carries the same counters and lets it go at once.
 int answerStatusCall(const Options &options, Session &session, monitor::SummaryState &summary)
 {
-    const ::CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.statusCall; }));
+    const CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.statusCall; }));
     constexpr const char *kAnswering = "answering the application's VexalShowStatus call";
-    Outcome outcome = session.request(MSG_LIST_START, Connection::Reply::List, kAnswering);
+    Outcome outcome = session.request(Connection::Request::ListStart, kAnswering);
     if (outcome == Outcome::Done)
-        outcome = session.request(MSG_LIST_END, Connection::Reply::List, kAnswering);
+        outcome = session.request(Connection::Request::ListEnd, kAnswering);
     if (outcome != Outcome::Done)
         return session.fail(outcome);
     return printSummary(options, session, summary, origin);
@@ -35,7 +35,7 @@ int answerStatusCall(const Options &options, Session &session, monitor::SummaryS
 // list's end lets the calling thread go on.
 int answerListCall(const Options &options, Session &session, bool &checked)
 {
-    const ::CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.listCall; }));
+    const CallSite origin = callSite(session.connection().locked([](ReceivedState &state) { return state.listCall; }));
     RecordTable table;
     if (const int fetched = fetchList(session, table); fetched != kDone)
         return fetched;
@@ -53,8 +53,12 @@ int runFollow(const Options &options, Session &session)
     monitor::SummaryState summary;
     bool checked = false;
     bool failed = false;
-    // Report calls the application made before this line went to its own
-    // output: say when vxl began to follow.
+    // The connection is up a moment before the library serves it, and a
+    // report call made in between goes to the application's own output: a
+    // reply shows it serving. Calls made before this line went there too.
+    if (const Outcome served = session.request(Connection::Request::Summary, "waiting for the application to serve");
+        served != Outcome::Done)
+        return session.fail(served);
     say(QStringLiteral("following the application at %1").arg(session.where()));
     for (;;) {
         session.setActivity("following the application");

@@ -3,7 +3,7 @@
 // a stream of samples or reports reads the same as a single one.
 #pragma once
 
-#include <SavedFiles.h>
+#include <files/SavedFiles.h>
 
 #include <QByteArray>
 #include <QJsonDocument>
@@ -21,7 +21,7 @@ inline QByteArray jsonLine(const QJsonObject &object)
 // they are read as UTF-8 (a byte that is not becomes U+FFFD).
 inline QString jsonFileName(const QByteArray &file) { return QString::fromUtf8(file); }
 
-inline QJsonObject originJson(const ::CallSite &origin)
+inline QJsonObject originJson(const monitor::CallSite &origin)
 {
     return {{QStringLiteral("file"), jsonFileName(origin.file)}, {QStringLiteral("line"), origin.line}};
 }

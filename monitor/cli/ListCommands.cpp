@@ -6,11 +6,16 @@
 #include "ExitStatus.h"
 #include "ListFormats.h"
 
-#include <ListFetch.h>
+#include <list/ListFetch.h>
 
 #include <unistd.h>
 
 namespace vexal::cli {
+
+using monitor::CallSite;
+using monitor::generateCode;
+using monitor::GeneratedCode;
+using monitor::RecordTable;
 
 namespace {
 
@@ -79,7 +84,7 @@ int fetchList(Session &session, RecordTable &table)
     return result.outcome == monitor::ListFetch::Outcome::Done ? kDone : session.fail(session.failure());
 }
 
-int checkList(const Options &options, Session &session, RecordTable &table, const std::optional<::CallSite> &origin)
+int checkList(const Options &options, Session &session, RecordTable &table, const std::optional<CallSite> &origin)
 {
     const QList<qsizetype> rows = shownRows(options, table);
     long long bytes = 0;
@@ -102,7 +107,7 @@ int checkList(const Options &options, Session &session, RecordTable &table, cons
     return printed == kDone ? kCheckFailed : printed;
 }
 
-int printList(const Options &options, RecordTable &table, const std::optional<::CallSite> &origin)
+int printList(const Options &options, RecordTable &table, const std::optional<CallSite> &origin)
 {
     const QList<qsizetype> rows = shownRows(options, table);
     return print(listOutput(options.format, origin, table, rows, options.fullPath));

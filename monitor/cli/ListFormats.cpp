@@ -8,6 +8,15 @@
 
 namespace vexal::cli {
 
+using monitor::CallSite;
+using monitor::codeFileBytes;
+using monitor::GeneratedCode;
+using monitor::ListColumn;
+using monitor::listFileBytes;
+using monitor::ListRecord;
+using monitor::RecordTable;
+using monitor::SynthesisOptions;
+
 namespace {
 
 constexpr ListColumn kColumns[] = {ListColumn::File,     ListColumn::Line,  ListColumn::MemType, ListColumn::Memory,
@@ -39,7 +48,7 @@ QList<qsizetype> rowsSince(const RecordTable &table, long long sinceIndex)
     return rows;
 }
 
-QByteArray listOutput(Format format, const std::optional<::CallSite> &origin, const RecordTable &table,
+QByteArray listOutput(Format format, const std::optional<CallSite> &origin, const RecordTable &table,
                       const QList<qsizetype> &rows, bool fullPath)
 {
     switch (format) {

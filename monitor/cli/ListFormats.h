@@ -6,9 +6,9 @@
 
 #include "Options.h"
 
-#include <CodeSynthesis.h>
-#include <RecordTable.h>
-#include <SavedFiles.h>
+#include <files/SavedFiles.h>
+#include <list/RecordTable.h>
+#include <synthesis/CodeSynthesis.h>
 
 #include <QByteArray>
 #include <QList>
@@ -18,15 +18,15 @@
 namespace vexal::cli {
 
 // The rows whose index is at least `sinceIndex`, in the table's order.
-QList<qsizetype> rowsSince(const RecordTable &table, long long sinceIndex);
+QList<qsizetype> rowsSince(const monitor::RecordTable &table, long long sinceIndex);
 
 // `rows` of the table; `origin` is the application's VexalShowList call
 // that asked for the list, if any.
-QByteArray listOutput(Format format, const std::optional<::CallSite> &origin, const RecordTable &table,
+QByteArray listOutput(Format format, const std::optional<monitor::CallSite> &origin, const monitor::RecordTable &table,
                       const QList<qsizetype> &rows, bool fullPath);
 
 // `code` as generated from the table with `synthesis`.
-QByteArray codeOutput(Format format, const GeneratedCode &code, const SynthesisOptions &synthesis,
-                      const RecordTable &table);
+QByteArray codeOutput(Format format, const monitor::GeneratedCode &code, const monitor::SynthesisOptions &synthesis,
+                      const monitor::RecordTable &table);
 
 } // namespace vexal::cli

@@ -3,7 +3,7 @@
 
 #include "ExitStatus.h"
 
-#include <SocketCom.h>
+#include <ProjectVersion.h>
 
 #include <QCommandLineParser>
 
@@ -12,6 +12,11 @@
 #include <limits>
 
 namespace vexal::cli {
+
+using monitor::FilterChoice;
+using monitor::FilterSetting;
+using monitor::ListColumn;
+using monitor::SynthesisOptions;
 
 namespace {
 
@@ -62,10 +67,10 @@ struct OptionSpec {
 
 const OptionSpec kOptionSpecs[] = {
     {"address", "A.B.C.D", "The application's IPv4 address (default 127.0.0.1).", kEvery},
-    {"port", "N", "The port the application listens on (default 5913).", kEvery},
+    {"port", "N", "The port the application listens on (default %1).", kEvery},
     {"scan", "N", "Also try the N ports after it, where the application listens after earlier monitors "
                   "(default 16; 0: that port only).", kEvery},
-    {"timeout", "MS", "Wait at most MS milliseconds for each reply (default 10000).", kEvery},
+    {"timeout", "MS", "Wait at most MS milliseconds for each reply (default %1).", kEvery},
     {"wait", "MS", "Keep trying to connect for up to MS milliseconds, for an application still starting "
                    "(default 0: try once).", kEvery},
     {"format", "text|csv|json", "Print text (the window's saved files), CSV or JSON (default text).", kPrinting},
@@ -98,6 +103,18 @@ const char *const kDescription =
 
 QString usageError(const QString &what) { return QStringLiteral("vxl: ") + what; }
 
+// The defaults the help names are those the options start from.
+QString describe(const OptionSpec &spec)
+{
+    const QString text = QString::fromLatin1(spec.description);
+    const Target defaults;
+    if (std::strcmp(spec.name, "port") == 0)
+        return text.arg(defaults.port);
+    if (std::strcmp(spec.name, "timeout") == 0)
+        return text.arg(defaults.timeout.count());
+    return text;
+}
+
 class Parser {
 public:
     explicit Parser(unsigned commands) : help_(parser_.addHelpOption())
@@ -106,11 +123,9 @@ public:
         for (const OptionSpec &spec : kOptionSpecs) {
             if (!(spec.commands & commands))
                 continue;
-            parser_.addOption(*spec.valueName ? QCommandLineOption(QString::fromLatin1(spec.name),
-                                                                   QString::fromLatin1(spec.description),
+            parser_.addOption(*spec.valueName ? QCommandLineOption(QString::fromLatin1(spec.name), describe(spec),
                                                                    QString::fromLatin1(spec.valueName))
-                                              : QCommandLineOption(QString::fromLatin1(spec.name),
-                                                                   QString::fromLatin1(spec.description)));
+                                              : QCommandLineOption(QString::fromLatin1(spec.name), describe(spec)));
         }
     }
 
@@ -234,8 +249,7 @@ void readTarget(Reader &reader, Target &target)
 {
     if (reader.isSet("address")) {
         target.address = reader.value("address").toLatin1();
-        int octets[4];
-        if (!string2IP4(target.address.constData(), octets))
+        if (!monitor::Connection::isValidAddress(target.address))
             reader.fail(QStringLiteral("--address takes an IPv4 address A.B.C.D, not '%1'").arg(reader.value("address")));
     }
     reader.number("port", 1, kPortMax, target.port);
@@ -316,7 +330,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         if (all.helpAsked())
             return {std::nullopt, all->helpText() + commandList(), kDone};
         if (all->isSet(version))
-            return {std::nullopt, QStringLiteral("vxl %1\n").arg(QStringLiteral(VEXAL_VERSION)), kDone};
+            return {std::nullopt, QStringLiteral("vxl %1\n").arg(QStringLiteral(VEXAL_VERSION_TEXT)), kDone};
         return {std::nullopt, usageError(QStringLiteral("no command given; see vxl --help")), kBadUsage};
     }
 

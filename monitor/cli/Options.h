@@ -3,8 +3,9 @@
 // command's options, checked before anything connects.
 #pragma once
 
-#include <CodeSynthesis.h>
-#include <RecordTable.h>
+#include <connection/Connection.h>
+#include <list/RecordTable.h>
+#include <synthesis/CodeSynthesis.h>
 
 #include <QByteArray>
 #include <QString>
@@ -21,11 +22,11 @@ enum class Format { Text, Csv, Json };
 // Where the application listens and how long vxl waits for it.
 struct Target {
     QByteArray address = "127.0.0.1";
-    int port = 5913;
+    int port = monitor::kDefaultPort;
     // The library listens on the next port after each connection: this many
     // ports after `port` are tried as well.
     int scan = 16;
-    std::chrono::milliseconds timeout{10000};  // for each reply
+    std::chrono::milliseconds timeout = monitor::kReplyTimeout;  // for each reply
     std::chrono::milliseconds wait{0};         // for the application to listen
 };
 
@@ -40,12 +41,12 @@ struct Options {
 
     // list, code, check, follow: the records shown, their order and names
     bool fullPath = false;
-    std::optional<ListColumn> sortColumn;
+    std::optional<monitor::ListColumn> sortColumn;
     bool descending = false;
     long long sinceIndex = 0;  // records whose index is at least this
 
     // code: the synthesis panel's choices, its first-run defaults unless given
-    SynthesisOptions synthesis;
+    monitor::SynthesisOptions synthesis;
 
     // pause
     std::optional<std::chrono::milliseconds> holdFor;

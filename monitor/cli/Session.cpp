@@ -4,8 +4,6 @@
 #include "Console.h"
 #include "ExitStatus.h"
 
-#include <TransferRecord.h>
-
 #include <unistd.h>
 
 #include <cstring>
@@ -92,11 +90,10 @@ Outcome Session::open()
     return Outcome::NotReachable;
 }
 
-Outcome Session::request(int command, Connection::Reply reply, const char *what)
+Outcome Session::request(Connection::Request request, const char *what)
 {
     what_ = what;
-    connection_.send(command);
-    return connection_.awaitReply(reply, target_.timeout) ? Outcome::Done : failure();
+    return connection_.request(request, target_.timeout) ? Outcome::Done : failure();
 }
 
 Outcome Session::failure()
@@ -112,12 +109,12 @@ Outcome Session::pause()
         std::lock_guard lock(mutex_);
         holdsPause_ = true;
     }
-    return request(MSG_PAUSE, Connection::Reply::Control, "waiting for the pause");
+    return request(Connection::Request::Pause, "waiting for the pause");
 }
 
 Outcome Session::release()
 {
-    const Outcome outcome = request(MSG_RELEASE, Connection::Reply::Control, "waiting for the release");
+    const Outcome outcome = request(Connection::Request::Release, "waiting for the release");
     std::lock_guard lock(mutex_);
     holdsPause_ = false;
     return outcome;

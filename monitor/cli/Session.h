@@ -9,7 +9,7 @@
 #include "Options.h"
 #include "SignalWatcher.h"
 
-#include <Connection.h>
+#include <connection/Connection.h>
 
 #include <QString>
 
@@ -34,7 +34,7 @@ public:
 
     // Sends a command and waits, bounded, for its reply; `what` says what
     // was going on, for an error line ("waiting for the summary").
-    Outcome request(int command, monitor::Connection::Reply reply, const char *what);
+    Outcome request(monitor::Connection::Request request, const char *what);
     // After a pause the application is held until release() or close().
     Outcome pause();
     Outcome release();

@@ -5,12 +5,11 @@
 #include "ExitStatus.h"
 #include "SummaryFormats.h"
 
-#include <TransferRecord.h>
-
 #include <QDateTime>
 
 namespace vexal::cli {
 
+using monitor::CallSite;
 using monitor::Connection;
 using monitor::ReceivedState;
 using monitor::StatusValues;
@@ -25,7 +24,7 @@ StatusValues lastStatus(Session &session)
 } // namespace
 
 int printSummary(const Options &options, Session &session, monitor::SummaryState &summary,
-                 const std::optional<::CallSite> &origin)
+                 const std::optional<CallSite> &origin)
 {
     const StatusValues values = lastStatus(session);
     const monitor::SummaryUpdate shown = summary.display(values, QDateTime::currentMSecsSinceEpoch());
@@ -34,7 +33,7 @@ int printSummary(const Options &options, Session &session, monitor::SummaryState
 
 int runSummary(const Options &options, Session &session)
 {
-    const Outcome outcome = session.request(MSG_SUMMARY, Connection::Reply::Summary, "waiting for the summary");
+    const Outcome outcome = session.request(Connection::Request::Summary, "waiting for the summary");
     if (outcome != Outcome::Done)
         return session.fail(outcome);
     monitor::SummaryState summary;
@@ -49,7 +48,7 @@ int runWatch(const Options &options, Session &session)
         // The period runs from the end of one sample to the next request.
         Outcome outcome = n == 0 || session.sleep(options.period) ? Outcome::Done : session.failure();
         if (outcome == Outcome::Done)
-            outcome = session.request(MSG_SUMMARY, Connection::Reply::Summary, "waiting for a summary");
+            outcome = session.request(Connection::Request::Summary, "waiting for a summary");
         // An interruption is how watching usually ends.
         if (outcome == Outcome::Interrupted)
             return kDone;

@@ -8,8 +8,10 @@
 
 namespace vexal::cli {
 
+using monitor::CallSite;
 using monitor::kFunctionCount;
 using monitor::StatusValues;
+using monitor::summaryFileBytes;
 
 namespace {
 
@@ -53,16 +55,12 @@ QByteArray number(long long value) { return QByteArray::number(value); }
 
 } // namespace
 
-QByteArray summaryOutput(Format format, const std::optional<::CallSite> &origin,
+QByteArray summaryOutput(Format format, const std::optional<CallSite> &origin,
                          const std::vector<monitor::SummaryRow> &rows, const StatusValues &values)
 {
     switch (format) {
-    case Format::Text: {
-        QList<::SummaryRow> shown;
-        for (const monitor::SummaryRow &row : rows)
-            shown.append({row.caption, row.calls, row.bytes});
-        return summaryFileBytes(origin, shown);
-    }
+    case Format::Text:
+        return summaryFileBytes(origin, rows);
     case Format::Csv: {
         QByteArray out = csvRecord({"Function", "No of calls", "Allocated (B)"});
         // The table's blank separator row carries nothing.

@@ -5,8 +5,8 @@
 
 #include "Options.h"
 
-#include <SavedFiles.h>
-#include <SummaryState.h>
+#include <files/SavedFiles.h>
+#include <summary/SummaryState.h>
 
 #include <QByteArray>
 
@@ -17,7 +17,7 @@ namespace vexal::cli {
 
 // `rows` as the window's summary table shows them; `origin` is the
 // application's report call that asked for it, if any.
-QByteArray summaryOutput(Format format, const std::optional<::CallSite> &origin,
+QByteArray summaryOutput(Format format, const std::optional<monitor::CallSite> &origin,
                          const std::vector<monitor::SummaryRow> &rows, const monitor::StatusValues &values);
 
 // The lines of `vxl watch`: CSV starts with its head line.

@@ -7,6 +7,8 @@
 #include "Session.h"
 #include "SignalWatcher.h"
 
+#include <ProjectVersion.h>
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -44,7 +46,7 @@ int main(int argc, char **argv)
     SignalWatcher watcher;
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vxl"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VEXAL_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEXAL_VERSION_TEXT));
 
     const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments());
     if (!parsed.options) {

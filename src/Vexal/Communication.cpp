@@ -3,9 +3,8 @@
 // commands, send the application's report notices, pause and release.
 #include "Communication.h"
 
-#include "Handover.h"
-#include "SocketCom.h"
-#include "TransferRecord.h"
+#include "ConnectionState.h"
+#include "Protocol.h"
 #include "VexalInternal.h"
 
 #include <cstdarg>
@@ -15,44 +14,7 @@
 namespace vexal::comm {
 namespace {
 
-constexpr int kSocketBufferSize = 1024;
 constexpr int kReplyTimeoutMs = static_cast<int>(kReplyTimeout.count());
-
-// What the threads of a connection and the report calls tell each other:
-// plain flags, read without a lock.
-struct ConnectionSwitches {
-    std::atomic<int> goOnSending{0};                  // a monitor is being served
-    std::atomic<int> clientHasEnabledGlobalMutex{0};  // the receiver holds the global lock for it
-    std::atomic<int> freezeEnabled{0};                // it has paused the application
-};
-
-ConnectionSwitches connection;
-
-// Connection state. Allocated once and never destroyed: the threads may
-// still run while the process exits, and must not meet destroyed objects.
-struct State {
-    std::mutex launchMutex;
-    bool launched = false;             // guarded by launchMutex
-    platform::Thread thrLauchThreads;  // guarded by launchMutex
-    std::atomic<int> portNumber{0};    // read by the launch thread before each listen
-    Outbox outbox;
-    // Application threads waiting in VexalShowStatus / VexalShowList; each
-    // gate counts its waiters, which is what the "request sent to client"
-    // flags stood for, so that one list end lets all of them go.
-    ReportGate sigStatusRequest;
-    ReportGate sigListRequest;
-    // The sender's copy of one hand-over and its bytes on the wire, and the
-    // receiver's replies not yet handed over: too big for a thread's stack.
-    TransferRecord sending[kBatchMax];
-    char wire[kBatchMax * SOCKETDATA_SIZE];
-    TransferRecord replies[kBatchMax];
-};
-
-State &state()
-{
-    static State *instance = new State;
-    return *instance;
-}
 
 void say(const char *format, ...)
 {
@@ -66,33 +28,6 @@ void say(const char *format, ...)
 
 void sayReason() { say("\tReason: %s\n", getErrorMessage()); }
 
-// The global lock held on the monitor's behalf. Only the receiver takes and
-// gives it back, the latter also when the connection ends; the sender never
-// does, so the receiver's list cursor is never used without the hold.
-bool holding() { return connection.clientHasEnabledGlobalMutex.load() != 0; }
-
-void takeHold()
-{
-    tracking.mutGlobalData.lock();
-    connection.clientHasEnabledGlobalMutex.store(1);
-}
-
-void releaseHold()
-{
-    if (connection.clientHasEnabledGlobalMutex.exchange(0) != 0)
-        tracking.mutGlobalData.unlock();
-}
-
-// Copies a file name into the message field: cut to fit, and without the
-// field separator byte, which would split the message's fields.
-void copyFileName(char (&field)[TRANSFER_FILENAME_SIZE], const char *file)
-{
-    std::size_t i = 0;
-    for (; file != nullptr && file[i] != '\0' && i < TRANSFER_FILENAME_SIZE - 1; ++i)
-        field[i] = file[i] == '\x01' ? '?' : file[i];
-    field[i] = '\0';
-}
-
 void packStatus(TransferRecord &message)
 {
     for (int row = 0; row < TRANSFER_STATUS_ROWS; ++row) {
@@ -104,41 +39,14 @@ void packStatus(TransferRecord &message)
     message.internalUse = tracking.internalUse;
 }
 
-void addStatusFields(SocketData &data, const TransferRecord &message)
-{
-    for (std::int64_t value : message.calls)
-        addBigIntSocketData(&data, value);
-    for (std::int64_t value : message.stillAllocated)
-        addBigIntSocketData(&data, value);
-    addBigIntSocketData(&data, message.freeFailed);
-    addBigIntSocketData(&data, message.addressNotStored);
-    addBigIntSocketData(&data, message.internalUse);
-}
-
-// Appends `message` to `data`, and does what its sending means to this side.
+// Encodes `message` and does what its sending means to this side.
 void encode(const TransferRecord &message, SocketData &data)
 {
-    clearSocketData(&data);
-    addIntSocketData(&data, message.command);
+    if (!protocol::encodeReply(message, data))
+        say("Tried to send the invalid command: %d!!!\n", message.command);
     switch (message.command) {
     case MSG_DISCONNECT:
         connection.goOnSending.store(0);  // the echo is the last message
-        break;
-    case MSG_SUMMARY:
-    case MSG_LIST_END:
-        addStatusFields(data, message);
-        break;
-    case MSG_LIST_START:
-        addIntSocketData(&data, message.listLength);
-        break;
-    case MSG_LIST_NEXT:
-        addIntSocketData(&data, message.recordType);
-        addBigIntSocketData(&data, message.recordSize);
-        addIntSocketData(&data, message.line);
-        addBigIntSocketData(&data, message.address);
-        addSocketData(&data, message.fileName);
-        addBigIntSocketData(&data, message.recordIndex);
-        addIntSocketData(&data, message.threadId);
         break;
     case MSG_PAUSE:
         connection.freezeEnabled.store(1);
@@ -146,13 +54,7 @@ void encode(const TransferRecord &message, SocketData &data)
     case MSG_RELEASE:
         connection.freezeEnabled.store(0);
         break;
-    case MSG_SHOW_STATUS:
-    case MSG_SHOW_LIST:
-        addSocketData(&data, message.fileName);
-        addIntSocketData(&data, message.line);
-        break;
     default:
-        say("Tried to send the invalid command: %d!!!\n", message.command);
         break;
     }
 }
@@ -215,31 +117,32 @@ enum class Served {
 
 Served sent(bool written) { return written ? Served::Continue : Served::Broken; }
 
-// The reply to a 3: the record under the list cursor, which moves on.
-TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
+// The reply to a 3: the record the list walk stands on, which moves on.
+TransferRecord nextRecord(RecordWalk &walk, int &lastRecordType)
 {
     TransferRecord message = reply(MSG_LIST_NEXT);
-    // The cursor is only meaningful while the hold keeps the list still.
-    if (cursor != nullptr && holding()) {
-        const AllocationRecord &rec = *recordOf(cursor);
+    // The walk is only meaningful while the hold keeps the records still.
+    const AllocationRecord *current = holding() ? walk.current() : nullptr;
+    if (current != nullptr) {
+        const AllocationRecord &rec = *current;
         message.recordType = rec.type;
         message.recordSize = static_cast<std::int64_t>(exactSize(rec));
         message.line = rec.line;
         message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
-        copyFileName(message.fileName, rec.file);
+        protocol::copyFileName(message.fileName, rec.file);
         message.recordIndex = static_cast<std::int64_t>(rec.index);
         message.threadId = static_cast<int>(rec.threadId);
         lastRecordType = rec.type;
-        cursor = LinkedListGetNext(cursor);
+        walk.next();
     } else {
         message.recordType = lastRecordType;
-        copyFileName(message.fileName, " Internal Error!!!");
+        protocol::copyFileName(message.fileName, " Internal Error!!!");
     }
     return message;
 }
 
 // Serves one command other than a 3: the receiver answers those in batches.
-Served serve(int command, Link *&cursor)
+Served serve(int command, RecordWalk &walk)
 {
     State &st = state();
     switch (command) {
@@ -267,8 +170,11 @@ Served serve(int command, Link *&cursor)
         if (!holding())
             takeHold();
         TransferRecord message = reply(MSG_LIST_START);
-        message.listLength = tracking.startAnchor != nullptr ? LinkedListLength(tracking.startAnchor) : 0;
-        cursor = tracking.startAnchor != nullptr ? LinkedListGetFirst(tracking.startAnchor) : nullptr;
+        message.listLength = tracking.started ? static_cast<int>(recordCount()) : 0;
+        if (tracking.started)
+            startWalk(walk);
+        else
+            walk.clear();
         return sent(st.outbox.deliver(message));
     }
     case MSG_LIST_END: {
@@ -278,7 +184,7 @@ Served serve(int command, Link *&cursor)
         packStatus(message);
         if (!st.outbox.deliver(message))
             return Served::Broken;
-        cursor = nullptr;
+        walk.clear();
         // Waiters go first: while the hold lasts, no new notice can enter a
         // gate and be let through by this list end, which is not its own.
         wakeReportWaiters();
@@ -293,7 +199,7 @@ Served serve(int command, Link *&cursor)
     case MSG_RELEASE:
         if (!st.outbox.deliver(reply(MSG_RELEASE)))
             return Served::Broken;
-        cursor = nullptr;
+        walk.clear();
         releaseHold();
         return Served::Continue;
     default:
@@ -323,7 +229,7 @@ void endConnection(bool farewell)
 int receiver()
 {
     State &st = state();
-    Link *cursor = nullptr;
+    RecordWalk walk;
     int lastRecordType = 0;
     int pending = 0;  // answered 3s in st.replies, not handed over yet
     SocketData data;
@@ -332,15 +238,13 @@ int receiver()
     while ((code = readSocketData(&data)) == 0) {
         if (connection.goOnSending.load() == 0)
             break;
-        char field[kSocketBufferSize];
-        extractSocketData(data.data, 0, field);
-        const int command = string2int(field);
+        const int command = protocol::decodeCommand(data.data);
         Served served = Served::Continue;
         if (command == MSG_LIST_NEXT) {
             // The answers to 3s that arrived together go out in one write:
             // a monitor that asks for many records at once gets them at the
             // speed of the connection, not of one hand-over per record.
-            st.replies[pending++] = nextRecord(cursor, lastRecordType);
+            st.replies[pending++] = nextRecord(walk, lastRecordType);
             if (pending < kBatchMax && socketDataWaiting() != 0)
                 continue;
         }
@@ -349,7 +253,7 @@ int receiver()
             pending = 0;
         }
         if (command != MSG_LIST_NEXT && served == Served::Continue)
-            served = serve(command, cursor);
+            served = serve(command, walk);
         if (served != Served::Continue) {
             // The commands the monitor queued behind are dropped unread.
             farewell = served == Served::Disconnect;
@@ -363,11 +267,11 @@ int receiver()
 void sayBadSetup(int code)
 {
     switch (code) {
-    case 1: say("Failed to initialize the Windows Socket DLL!\n"); break;
-    case 2: say("Socket version not supported!\n"); break;
-    case 3: say("Failed to create socket!\n"); break;
-    case 4: say("Failed to bind to socket!\n"); break;
-    case 5: say("Failed to listen to socket!\n"); break;
+    case SOCKETCOM_WINSOCK_START_FAILED: say("Failed to initialize the Windows Socket DLL!\n"); break;
+    case SOCKETCOM_WINSOCK_VERSION: say("Socket version not supported!\n"); break;
+    case SOCKETCOM_CREATE_FAILED: say("Failed to create socket!\n"); break;
+    case SOCKETCOM_BIND_FAILED: say("Failed to bind to socket!\n"); break;
+    case SOCKETCOM_LISTEN_FAILED: say("Failed to listen to socket!\n"); break;
     default: say("Got an undocumented error code: %d!\n", code); break;
     }
     sayReason();
@@ -403,7 +307,7 @@ int launchComThreads()
     State &st = state();
     for (;;) {
         int port = st.portNumber.load();
-        int code = setupSocket(kSocketBufferSize, kSocketBufferSize, port, nullptr);
+        int code = setupSocket(protocol::kSocketBufferSize, protocol::kSocketBufferSize, port, nullptr);
 #if !defined(_WIN32)
         // Each new monitor gets the next port (unless VexalInit chose
         // another port meanwhile).
@@ -417,8 +321,8 @@ int launchComThreads()
         say("Server socket created.\n");
         say("Waits for a client to connect...\n");
         code = receiveConnectAttemptFromClient();
-        if (code != 0) {
-            if (code == 7)
+        if (code != SOCKETCOM_OK) {
+            if (code == SOCKETCOM_ACCEPT_FAILED)
                 say("Failed to accept an incoming connect attempt from a client!\n");
             else
                 say("Got an undocumented error code: %d!\n", code);
@@ -473,16 +377,20 @@ bool announceReport(int message, const char *file, int line, bool *signalled)
     const std::uint64_t entered = gate.enter();
     TransferRecord notice = reply(message);
     notice.line = line;
-    copyFileName(notice.fileName, file);
+    protocol::copyFileName(notice.fileName, file);
     if (!st.outbox.deliver(notice)) {
         // No monitor took the notice (its connection is ending): the report
         // is printed here after all.
         gate.leave();
         return false;
     }
-    tracking.mutGlobalData.unlock();
+    // Every level this thread holds goes, also that of a records walk it is
+    // in (Windows), or the monitor could not take the lock to fetch the
+    // data; the walk's levels come back afterwards, the report's own not.
+    const std::uint32_t levels = tracking.mutGlobalData.unlockAll();
     const bool fetched = gate.wait(entered, kReplyTimeout);
     gate.leave();
+    tracking.mutGlobalData.relock(levels > 0 ? levels - 1 : 0);
     if (signalled != nullptr)
         *signalled = fetched;
     return true;

@@ -63,6 +63,18 @@ public:
             std::fflush(stream_);
     }
 
+    // Around fork(): taken last of the library's locks, so that no line is
+    // half written. Flushed, so that the child does not write the parent's
+    // buffered lines a second time. The forking thread holds it in the
+    // child as well, so both sides give it back alike.
+    void holdForFork()
+    {
+        mutex_.lock();
+        if (stream_ != nullptr)
+            std::fflush(stream_);
+    }
+    void resumeAfterFork() { mutex_.unlock(); }
+
 private:
     std::mutex mutex_;
     std::FILE *stream_ = nullptr;

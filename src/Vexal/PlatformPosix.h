@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
+#include <new>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <system_error>
@@ -192,6 +193,10 @@ public:
         if (thread_.joinable())
             thread_.detach();
     }
+
+    // In the child of a fork() the thread does not exist: its handle is
+    // dropped without a join or detach, which would act on the parent's.
+    void forget() noexcept { new (&thread_) std::thread(); }
 
 private:
     std::thread thread_;

@@ -111,8 +111,9 @@ void printList(std::FILE *out, const char *file, int line)
     std::fputs("The list below shows for each registered memory allocation:\n", out);
     std::fputs("'file' : 'line number', 'Memory Access Type', 'size of memory', ", out);
     std::fputs("'Thread Id', 'Index' ('address')\n\n", out);
-    for (Link *link = LinkedListGetFirst(tracking.startAnchor); link != nullptr; link = LinkedListGetNext(link)) {
-        const AllocationRecord *rec = recordOf(link);
+    RecordWalk walk;
+    const AllocationRecord *first = tracking.started ? startWalk(walk) : nullptr;
+    for (const AllocationRecord *rec = first; rec != nullptr; rec = walk.next()) {
         writeLogLine(out, "", "", baseName(rec->file), rec->line, rec->type,
                      static_cast<std::int64_t>(exactSize(*rec)), rec->address, rec->threadId, rec->index);
     }

@@ -5,6 +5,8 @@
 #include "LinkedList.h"
 #include "Output.h"
 #include "Platform.h"
+#include "Protocol.h"
+#include "RecordWalk.h"
 #include "Vexal.h"
 
 #include <atomic>
@@ -14,9 +16,12 @@
 
 namespace vexal {
 
-inline constexpr int kDefaultPort = 5913;
+using protocol::kDefaultPort;
 inline constexpr int kMemoryTypes = 16;  // MemoryAccessType values 0 to 15
 inline constexpr int kCountRows = 13;    // allocation kinds 0 to 11, and "free"
+// What the reports call internal use before any record: the two anchors the
+// records once hung between.
+inline constexpr std::int64_t kBytesOfAnchors = 2 * static_cast<std::int64_t>(sizeof(Link));
 
 struct CountRow {
     std::int64_t calls;
@@ -40,25 +45,21 @@ struct TrackingState {
     std::int64_t internalUse = 0;
     std::int64_t freeFailed = 0;
     std::int64_t addressNotStored = 0;
-    Link *startAnchor = nullptr;  // null outside VexalInit .. VexalFinish
-    Link *stopAnchor = nullptr;
+    bool started = false;  // from VexalInit to VexalFinish: records are kept
 };
 
 extern TrackingState tracking;
 
-// What a wrapper asks allocate() for; built with designated initialisers,
-// so that a wrapper names only what its call has.
+// What a reallocating wrapper, or one of the Windows family, asks
+// allocate() for; built with designated initialisers, so that a wrapper
+// names only what its call has. The other wrappers make their platform call
+// themselves and need no request.
 struct AllocationRequest {
     int type = 0;
     int line = 0;
     const char *file = nullptr;
-    std::size_t count = 0;  // calloc element count, memalign alignment
-    std::size_t size = 0;
+    std::size_t size = 0;  // the size recorded
     void *oldPtr = nullptr;
-    const char *source = nullptr;
-    // A platform call other than the type's own (strndup); `size` is then
-    // the size recorded.
-    void *(*call)(const AllocationRequest &rq) = nullptr;
 #if defined(_WIN32)
     const wchar_t *wideSource = nullptr;
     const unsigned char *multiByteSource = nullptr;
@@ -71,8 +72,18 @@ struct AllocationRequest {
 // Performs the platform call and records, counts and logs it.
 void *allocate(AllocationRequest &rq);
 
+// Records a block just had from the platform outside the wrappers (the
+// preloaded library's functions), as the wrappers do: a block that cannot
+// be recorded is given back and null returned.
+void *recordAllocation(void *block, int type, std::uint64_t size, const char *file, int line);
+
+// Frees a block released outside the library's wrappers: one with a record
+// is released as VexalFree would, any other goes to the platform uncounted
+// (it was allocated before tracking started, or by a path not tracked).
+void releaseIfRecorded(void *ptr, const char *file, int line);
+
 struct ReleaseRequest {
-    Link *link;         // the block's record, or null
+    AllocationRecord *record;  // the block's record, or null
     int defaultType;    // kind assumed for a pointer without record
     int line;
     const char *file;
@@ -86,22 +97,28 @@ struct ReleaseRequest {
 // Frees one block and drops its record; counts and logs. Lock held.
 void *release(const ReleaseRequest &request);
 
-// Frees a block released outside the library's wrappers: one with a record
-// is released as VexalFree would, any other goes to the platform uncounted
-// (it was allocated before tracking started, or by a path not tracked).
-void releaseIfRecorded(void *ptr, const char *file, int line);
+// Drops every record (VexalFinish, and a VexalInit that finds records of
+// an earlier start, such as a forked child's parent's). Lock held.
+void discardRecords();
 
-// Newest record link whose block is `address`, or null. Lock held.
-Link *getLink(const void *address);
+// Newest record whose block is `address`, or null. Lock held.
+AllocationRecord *findRecord(const void *address);
 
-// Called as a record leaves the list, so that the walk of VexalGetListEntry
-// never stands on a record that is gone. Lock held.
-void recordLeaving(Link *link);
+// False while a realloc on another thread has the record's block in hand
+// (between its two turns with the lock): the block is not ours to free then.
+// Lock held.
+bool releasable(const AllocationRecord &record);
 
-inline AllocationRecord *recordOf(Link *link)
-{
-    return reinterpret_cast<AllocationRecord *>(link->datum);
-}
+// Starts `walk` over the live records, oldest (or newest) first; the first
+// record, or null. Lock held, for as long as the walk is used.
+AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst = false);
+
+// Moves a walk on; from its last record on to the records made since it
+// started, as a list that grows at its end would. Lock held.
+AllocationRecord *continueWalk(RecordWalk &walk);
+
+// The number of live records. Lock held.
+std::size_t recordCount();
 
 // The exact size of a record's block; the record's own field saturates at
 // 4 GiB - 1. Lock held.
@@ -115,17 +132,31 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
 void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                   std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index);
 
+// Whether per-call lines are written.
+inline bool logging() { return tracking.vxlLog.load(std::memory_order_relaxed) != 0; }
+
 // One per-call or list line. With an empty prefix it is written whatever
 // vxlLog says. Inline: with logging off, which is how tracking usually runs,
 // a call costs a test and nothing else.
 inline void logInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                     std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
 {
-    if (prefix[0] != '\0' && tracking.vxlLog.load(std::memory_order_relaxed) == 0)
+    if (prefix[0] != '\0' && !logging())
         return;
     writeLogInfo(prefix, suffix, file, line, type, size, address, threadId, index);
 }
 
-std::uint32_t currentThreadId() noexcept;
+inline std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
+
+// Whether the calling thread holds the global lock for a VexalGetListEntry walk.
+bool walkingHere() noexcept;
+
+// Has the library's locks taken around every fork() from now on, so that a
+// child finds them usable. Windows has no fork().
+#if defined(_WIN32)
+inline void watchForks() {}
+#else
+void watchForks();
+#endif
 
 } // namespace vexal

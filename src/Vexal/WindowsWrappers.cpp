@@ -18,9 +18,9 @@ void *releaseThrough(int defaultType, void *ptr, const char *file, int line, uns
     if (tracking.vxlOn.load(std::memory_order_relaxed) == 0)
         return platform::releaseBlock(ownKind, ptr, heap, heapFlags);
     LockGuard guard(tracking.mutGlobalData);
-    if (tracking.stopAnchor == nullptr)
+    if (!tracking.started)
         return platform::releaseBlock(ownKind, ptr, heap, heapFlags);
-    ReleaseRequest rq{getLink(ptr), defaultType, line, file, ptr, heapFlags, heap};
+    ReleaseRequest rq{findRecord(ptr), defaultType, line, file, ptr, heapFlags, heap};
     return release(rq);
 }
 

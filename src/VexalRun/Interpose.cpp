@@ -48,9 +48,16 @@ public:
 
     bool tracked() const noexcept { return tracked_; }
 
-    AllocationRequest request(int type, std::size_t count, std::size_t size) const noexcept
+    // Records a block had from the C library at this call's site.
+    void *record(void *block, int type, std::uint64_t size) const noexcept
     {
-        return AllocationRequest{.type = type, .line = site_.line, .file = site_.file, .count = count, .size = size};
+        return done(recordAllocation(block, type, size, site_.file, site_.line));
+    }
+
+    void *reallocate(void *ptr, std::size_t size) const noexcept
+    {
+        AllocationRequest rq{.type = VXL_REALLOC, .line = site_.line, .file = site_.file, .size = size, .oldPtr = ptr};
+        return done(allocate(rq));
     }
 
     void *done(void *result) const noexcept
@@ -80,24 +87,24 @@ std::size_t pageSize()
     return size;
 }
 
-// An allocation of `type`: tracked from `caller`'s call site, or made by
-// `untracked` when the call is not to be tracked.
-template <typename Untracked>
-void *allocateFrom(const void *caller, int type, std::size_t count, std::size_t size, Untracked untracked)
+// An allocation of `type` and `size` bytes made by `platformCall`: recorded
+// at `caller`'s call site when the call is tracked.
+template <typename PlatformCall>
+void *allocateFrom(const void *caller, int type, std::uint64_t size, PlatformCall platformCall)
 {
     Call call(caller);
     if (!call.tracked())
-        return untracked();
-    AllocationRequest rq = call.request(type, count, size);
-    return call.done(allocate(rq));
+        return platformCall();
+    return call.record(platformCall(), type, size);
 }
 
-void *bounded(const AllocationRequest &rq)
+// A copy of the first `bytes - 1` characters of `src`, ended.
+void *bounded(const char *src, std::size_t bytes)
 {
-    auto *copy = static_cast<char *>(platform::allocMalloc(rq.size));
+    auto *copy = static_cast<char *>(platform::allocMalloc(bytes));
     if (copy != nullptr) {
-        std::memcpy(copy, rq.source, rq.size - 1);
-        copy[rq.size - 1] = '\0';
+        std::memcpy(copy, src, bytes - 1);
+        copy[bytes - 1] = '\0';
     }
     return copy;
 }
@@ -108,12 +115,13 @@ void *bounded(const AllocationRequest &rq)
 
 VXL_EXPORT void *malloc(std::size_t size)
 {
-    return allocateFrom(VXL_CALLER, VXL_MALLOC, 0, size, [=] { return __libc_malloc(size); });
+    return allocateFrom(VXL_CALLER, VXL_MALLOC, size, [=] { return __libc_malloc(size); });
 }
 
 VXL_EXPORT void *calloc(std::size_t count, std::size_t size)
 {
-    return allocateFrom(VXL_CALLER, VXL_CALLOC, count, size, [=] { return __libc_calloc(count, size); });
+    return allocateFrom(VXL_CALLER, VXL_CALLOC, static_cast<std::uint64_t>(count) * size,
+                        [=] { return __libc_calloc(count, size); });
 }
 
 namespace {
@@ -123,12 +131,9 @@ void *reallocAt(const Call &call, void *ptr, std::size_t size)
     if (ptr == nullptr && size == 0) {
         // The C library's realloc(NULL, 0) is malloc(0); the wrapper's
         // would free what it got and return null.
-        AllocationRequest rq = call.request(VXL_MALLOC, 0, 0);
-        return call.done(allocate(rq));
+        return call.record(__libc_malloc(0), VXL_MALLOC, 0);
     }
-    AllocationRequest rq = call.request(VXL_REALLOC, 0, size);
-    rq.oldPtr = ptr;
-    return call.done(allocate(rq));
+    return call.reallocate(ptr, size);
 }
 
 } // namespace
@@ -177,26 +182,21 @@ VXL_EXPORT char *strdup(const char *src)
     Call call(VXL_CALLER);
     if (!call.tracked())
         return static_cast<char *>(platform::allocStrdup(src));
-    AllocationRequest rq = call.request(VXL_STRDUP, 0, 0);
-    rq.source = src;
-    return static_cast<char *>(call.done(allocate(rq)));
+    return static_cast<char *>(call.record(platform::allocStrdup(src), VXL_STRDUP, std::strlen(src) + 1));
 }
 
 VXL_EXPORT char *strndup(const char *src, std::size_t limit)
 {
     const std::size_t length = strnlen(src, limit);
     Call call(VXL_CALLER);
-    AllocationRequest rq = call.request(VXL_STRDUP, 0, length + 1);
-    rq.source = src;
     if (!call.tracked())
-        return static_cast<char *>(bounded(rq));
-    rq.call = bounded;
-    return static_cast<char *>(call.done(allocate(rq)));
+        return static_cast<char *>(bounded(src, length + 1));
+    return static_cast<char *>(call.record(bounded(src, length + 1), VXL_STRDUP, length + 1));
 }
 
 VXL_EXPORT void *valloc(std::size_t size)
 {
-    return allocateFrom(VXL_CALLER, VXL_VALLOC, 0, size, [=] { return __libc_valloc(size); });
+    return allocateFrom(VXL_CALLER, VXL_VALLOC, size, [=] { return __libc_valloc(size); });
 }
 
 VXL_EXPORT void *pvalloc(std::size_t size)
@@ -209,17 +209,17 @@ VXL_EXPORT void *pvalloc(std::size_t size)
         return nullptr;
     }
     const std::size_t pages = (size + page - 1) & ~(page - 1);
-    return allocateFrom(VXL_CALLER, VXL_VALLOC, 0, pages, [=] { return __libc_pvalloc(size); });
+    return allocateFrom(VXL_CALLER, VXL_VALLOC, pages, [=] { return __libc_pvalloc(size); });
 }
 
 VXL_EXPORT void *memalign(std::size_t alignment, std::size_t size)
 {
-    return allocateFrom(VXL_CALLER, VXL_MEMALIGN, alignment, size, [=] { return __libc_memalign(alignment, size); });
+    return allocateFrom(VXL_CALLER, VXL_MEMALIGN, size, [=] { return __libc_memalign(alignment, size); });
 }
 
 VXL_EXPORT void *aligned_alloc(std::size_t alignment, std::size_t size)
 {
-    return allocateFrom(VXL_CALLER, VXL_MEMALIGN, alignment, size, [=] { return __libc_memalign(alignment, size); });
+    return allocateFrom(VXL_CALLER, VXL_MEMALIGN, size, [=] { return __libc_memalign(alignment, size); });
 }
 
 // Unloading a library frees its addresses for the next one loaded: what
@@ -246,7 +246,7 @@ VXL_EXPORT int posix_memalign(void **out, std::size_t alignment, std::size_t siz
         return EINVAL;
     const int savedErrno = errno;  // posix_memalign reports through its result only
     void *block =
-        allocateFrom(VXL_CALLER, VXL_MEMALIGN, alignment, size, [=] { return __libc_memalign(alignment, size); });
+        allocateFrom(VXL_CALLER, VXL_MEMALIGN, size, [=] { return __libc_memalign(alignment, size); });
     errno = savedErrno;
     if (block == nullptr)
         return ENOMEM;

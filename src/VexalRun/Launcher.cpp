@@ -4,8 +4,9 @@
 // status (or the leak gate's).
 #include "LaunchOptions.h"
 #include "ProgramCheck.h"
+#include "ProjectVersion.h"
+#include "Protocol.h"
 #include "RunEnvironment.h"
-#include "VexalInternal.h"
 
 #include <cerrno>
 #include <climits>
@@ -141,7 +142,7 @@ int main(int argc, char **argv)
                      std::strerror(errno));
         return kStatusOwnFailure;
     }
-    const int port = options.port == 0 ? vexal::kDefaultPort : options.port;
+    const int port = options.port == 0 ? vexal::protocol::kDefaultPort : options.port;
     if (options.port >= 0 && !portFree(port)) {
         std::fprintf(stderr, "vexal-run: port %d is in use: no monitor could connect\n", port);
         return kStatusOwnFailure;

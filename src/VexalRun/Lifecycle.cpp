@@ -147,7 +147,7 @@ const char *reportName()
 void liveTotals(std::uint64_t &blocks, std::int64_t &bytes)
 {
     LockGuard guard(tracking.mutGlobalData);
-    blocks = tracking.startAnchor != nullptr ? static_cast<std::uint64_t>(LinkedListLength(tracking.startAnchor)) : 0;
+    blocks = tracking.started ? static_cast<std::uint64_t>(recordCount()) : 0;
     bytes = 0;
     for (int row = VXL_MALLOC; row <= VXL_MEMALIGN; ++row)
         bytes += tracking.counts[row].stillAllocated;

@@ -29,6 +29,12 @@ struct Message {
     std::vector<std::string> fields;  // field 0 is the message number
 
     bool ok() const { return status == Ok; }
+    const char *statusName() const
+    {
+        static const char *const names[] = {"a message", "nothing within the receive time-out",
+                                            "the connection closed", "a receive error"};
+        return names[status];
+    }
     const std::string &number() const
     {
         static const std::string none;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "CodeSynthesis.h"
 #include "MonitorTestSupport.h"
+#include <synthesis/CodeSynthesis.h>
 
 #include <QTest>
+
+using namespace vexal::monitor;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The command groups each state of the window leaves enabled, applied in
 // the order a session goes through them.
-#include <CommandGroup.h>
+#include <window/CommandGroup.h>
 
 #include <QTest>
 

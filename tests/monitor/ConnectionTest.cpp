@@ -3,7 +3,7 @@
 // libVexal, over loopback.
 #include "PeerProcess.h"
 
-#include <Connection.h>
+#include <connection/Connection.h>
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -44,7 +44,7 @@ private slots:
         QCOMPARE(peer.readLine(), QByteArray("ok"));
         Connection connection;
         QVERIFY(openPatiently(connection, peer.port()));
-        QVERIFY(connection.request(MSG_SUMMARY, Connection::Reply::Summary));
+        QVERIFY(connection.request(Connection::Request::Summary));
         connection.locked([](ReceivedState &state) {
             QCOMPARE(state.data.calls[0], 1);
             QCOMPARE(state.data.stillAllocated[0], 100);
@@ -59,11 +59,11 @@ private slots:
         QCOMPARE(peer.readLine(), QByteArray("ok"));
         Connection connection;
         QVERIFY(openPatiently(connection, peer.port()));
-        QVERIFY(connection.request(MSG_LIST_START, Connection::Reply::List));
+        QVERIFY(connection.request(Connection::Request::ListStart));
         QCOMPARE(connection.locked([](ReceivedState &state) { return state.recordsToLoad; }), 1);
-        QVERIFY(connection.request(MSG_LIST_NEXT, Connection::Reply::List));
+        QVERIFY(connection.request(Connection::Request::ListNext));
         QCOMPARE(connection.locked([](ReceivedState &state) { return state.data.recordSize; }), 10);
-        QVERIFY(connection.request(MSG_LIST_END, Connection::Reply::List));
+        QVERIFY(connection.request(Connection::Request::ListEnd));
         QVERIFY(!connection.awaitReply(Connection::Reply::Summary, 300ms));
     }
 
@@ -74,7 +74,7 @@ private slots:
         Connection connection(&listener);
         QVERIFY(openPatiently(connection, peer.port()));
         // A reply shows the library serving: only then does it send notices.
-        QVERIFY(connection.request(MSG_SUMMARY, Connection::Reply::Summary));
+        QVERIFY(connection.request(Connection::Request::Summary));
         peer.send("status");
         const QList<QByteArray> site = peer.readLine().split(' ');
         QCOMPARE(site.size(), qsizetype(3));
@@ -124,7 +124,7 @@ private slots:
         // The library took that as a finished connection and listens on the next port.
         Connection connection;
         QVERIFY(openPatiently(connection, peer.port() + 1));
-        QVERIFY(connection.request(MSG_SUMMARY, Connection::Reply::Summary));
+        QVERIFY(connection.request(Connection::Request::Summary));
     }
 };
 

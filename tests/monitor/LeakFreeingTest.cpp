@@ -5,7 +5,7 @@
 // it would free its leaks, leaves no live record.
 #include "Watched.h"
 
-#include <SaveCommands.h>
+#include <window/SaveCommands.h>
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,7 +36,7 @@ private slots:
         QCOMPARE(w.view.list->size(), 29);  // 12 nodes with their names, 4 arrays, the grown buffer
 
         SynthesisOptions options;  // the exact line and size, as on a first run
-        options.index.choice = int(::FilterChoice::Exact);
+        options.index.choice = int(FilterChoice::Exact);
         w.controller.generateCode(w.view.list.get(), options, {});
         QCOMPARE(w.view.code->size(), 29);
         SettingsStore store;

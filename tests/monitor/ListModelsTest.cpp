@@ -3,8 +3,8 @@
 // are filled, switched, reordered and emptied.
 #include "MonitorTestSupport.h"
 
-#include <GeneratedCodeModel.h>
-#include <RecordTableModel.h>
+#include <list/RecordTableModel.h>
+#include <synthesis/GeneratedCodeModel.h>
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

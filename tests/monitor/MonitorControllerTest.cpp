@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(w.view.statuses.last(), QStringLiteral("Nothing to sort!"));
 
         SynthesisOptions exactIndex;
-        exactIndex.index.choice = int(::FilterChoice::Exact);
+        exactIndex.index.choice = int(FilterChoice::Exact);
         w.controller.generateCode(w.view.list.get(), exactIndex, {0, 1});
         QCOMPARE(w.view.code->size(), 2);
         QCOMPARE(w.view.statuses.mid(w.view.statuses.size() - 2),

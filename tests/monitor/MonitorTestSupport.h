@@ -3,8 +3,8 @@
 #ifndef VEXAL_TESTS_MONITORTESTSUPPORT_H
 #define VEXAL_TESTS_MONITORTESTSUPPORT_H
 
-#include "RecordTable.h"
 #include "TransferRecord.h"
+#include <list/RecordTable.h>
 
 #include <cstdint>
 #include <cstring>
@@ -34,9 +34,9 @@ inline TransferRecord toTransfer(const Received &r)
     return t;
 }
 
-inline RecordTable tableOf(std::initializer_list<Received> records)
+inline vexal::monitor::RecordTable tableOf(std::initializer_list<Received> records)
 {
-    RecordTable table;
+    vexal::monitor::RecordTable table;
     table.reset(qsizetype(records.size()));
     qsizetype i = 0;
     for (const Received &r : records)

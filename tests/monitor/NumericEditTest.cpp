@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The numeric check of the address, port and filter edits.
-#include <NumericEdit.h>
+#include <window/NumericEdit.h>
 
 #include <QTest>
 

@@ -3,8 +3,8 @@
 // and the two File Error boxes.
 #include "RecordingView.h"
 
-#include <MonitorSettings.h>
-#include <SaveCommands.h>
+#include <settings/MonitorSettings.h>
+#include <window/SaveCommands.h>
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "MonitorTestSupport.h"
-#include "SavedFiles.h"
+#include <files/SavedFiles.h>
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace vexal::monitor;
 
 class SavedFilesTest : public QObject {
     Q_OBJECT
 private slots:
     void summaryFileLeavesOutTheLastRowAndPadsTheRest()
     {
-        const QList<SummaryRow> rows = {
+        const std::vector<SummaryRow> rows = {
             {"malloc", "1", "100"},
             {"", "", ""},
             {"Total", "1", "100"},

@@ -3,8 +3,8 @@
 // and Quit answered both ways.
 #include "RecordingView.h"
 
-#include <MonitorController.h>
-#include <MonitorSettings.h>
+#include <settings/MonitorSettings.h>
+#include <window/MonitorController.h>
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -65,8 +65,8 @@ private slots:
         QCOMPARE(loaded.mainTop, 50);
         QCOMPARE(loaded.portNumber, QStringLiteral("5913"));
         QCOMPARE(loaded.videoSpeed, kPeriodFast);
-        QCOMPARE(loaded.lineCheck, int(kExactChoice));
-        QCOMPARE(loaded.indexCheck, int(kAllChoice));
+        QCOMPARE(loaded.lineCheck, int(FilterChoice::Exact));
+        QCOMPARE(loaded.indexCheck, int(FilterChoice::All));
         QCOMPARE(loaded.indentation, 2);
     }
 

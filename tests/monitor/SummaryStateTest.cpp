@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The summary table's rows, the chart's unit and its redraw from the history.
-#include <SummaryState.h>
+#include <summary/SummaryState.h>
 
 #include <QTest>
 

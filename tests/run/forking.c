@@ -1,19 +1,32 @@
 /* SPDX-License-Identifier: MIT */
-/* Forks children that allocate, free and leak one block each, then executes
- * a copy of itself that leaks one block and says what LD_PRELOAD it got.
+/* Forks children that allocate, free and leak one block each while a
+ * thread of the parent allocates and frees without pause, then executes a
+ * copy of itself that leaks one block and says what LD_PRELOAD it got.
  *
  *   forking             the parent
  *   forking executed    the executed copy
  */
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-enum { kChildren = 3 };
+enum { kChildren = 8 };
 
 static void *volatile kept[2];
+
+static volatile int churning = 1;
+
+/* Holds the library's locks now and then when a fork comes. */
+static void *churn(void *arg)
+{
+    (void)arg;
+    for (unsigned n = 0; churning; ++n)
+        free(malloc(16 + n % 256));
+    return NULL;
+}
 
 static int waitFor(pid_t pid)
 {
@@ -30,6 +43,9 @@ int main(int argc, char **argv)
         return 0;
     }
     kept[0] = malloc(64); /* leak: parent 64 */
+    pthread_t churner;
+    if (pthread_create(&churner, NULL, churn, NULL) != 0)
+        return 2;
     pid_t children[kChildren];
     for (int i = 0; i < kChildren; ++i) {
         children[i] = fork();
@@ -43,6 +59,8 @@ int main(int argc, char **argv)
     int ok = 1;
     for (int i = 0; i < kChildren; ++i)
         ok = children[i] > 0 && waitFor(children[i]) && ok;
+    churning = 0;
+    pthread_join(churner, NULL);
 
     const pid_t executed = fork();
     if (executed == 0) {
