@@ -4,7 +4,8 @@
 # The Debian packages that building, testing, benchmarking and fuzzing need.
 # This list is the only one: every script installs from it.
 VEXAL_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libbenchmark-dev clang
-                qt6-base-dev qt6-charts-dev g++-mingw-w64-x86-64 wine64 googletest)
+                qt6-base-dev qt6-charts-dev g++-mingw-w64-x86-64 wine64 googletest
+                libdw-dev libunwind-dev)
 
 VEXAL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"

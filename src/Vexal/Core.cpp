@@ -119,7 +119,7 @@ void dropDetached(AllocationRecord *rec, std::uint32_t number)
 // given back and the call fails: no block goes out untracked. Inline in the
 // wrappers that need no request: the path programs take most.
 [[gnu::always_inline]] inline void *recordNew(void *result, int type, std::uint64_t size, const char *file, int line,
-                                              void *heap = nullptr)
+                                              void *heap = nullptr, const char *note = "")
 {
     if (tracking.vxlOn.load(std::memory_order_relaxed) == 0)
         return result;
@@ -146,7 +146,7 @@ void dropDetached(AllocationRecord *rec, std::uint32_t number)
         return nullptr;
     }
     if (logging())
-        logAllocation("", result, type, size, file, line, indexAfter);
+        logAllocation(note, result, type, size, file, line, indexAfter);
     return result;
 }
 
@@ -169,13 +169,18 @@ void *allocate(AllocationRequest &rq)
         return nullptr;
     };
 
+    // A realloc of null (how allocators built on realloc, Lua's for one,
+    // make every block) frees nothing: it is recorded as a new block is,
+    // with one turn of the lock.
+    const bool fromNothing = rq.type == VXL_REALLOC && rq.oldPtr == nullptr && !freedBySizeZero;
+
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
     AllocationRecord *oldRecord = nullptr;
     std::uint32_t oldNumber = 0;
     RecordStore::Reservation fresh;
-    if (isRealloc && trackingOn) {
+    if (isRealloc && trackingOn && !fromNothing) {
         LockGuard guard(tracking.mutGlobalData);
         if (tracking.started && !freedBySizeZero && !records.reserve(fresh, size, rq.file))
             return failed();  // the old block and its record stay as they are
@@ -209,8 +214,8 @@ void *allocate(AllocationRequest &rq)
 #else
     void *heap = nullptr;
 #endif
-    if (!isRealloc)
-        return recordNew(result, rq.type, size, rq.file, rq.line, heap);
+    if (!isRealloc || fromNothing)
+        return recordNew(result, rq.type, size, rq.file, rq.line, heap, fromNothing ? kNoteNotMonitored : "");
 
     if (freedBySizeZero && result != nullptr) {
         // Some platforms hand out a minimal block for realloc(p, 0); the
@@ -375,6 +380,24 @@ namespace {
 } // namespace
 
 void *release(const ReleaseRequest &rq) { return releaseInline(rq); }
+
+void *recordAllocation(void *block, int type, std::uint64_t size, const char *file, int line)
+{
+    return recordNew(block, type, size, file, line);
+}
+
+void releaseIfRecorded(void *ptr, const char *file, int line)
+{
+    if (tracking.vxlOn.load(std::memory_order_relaxed) != 0) {
+        LockGuard guard(tracking.mutGlobalData);
+        AllocationRecord *record = tracking.started ? records.find(ptr) : nullptr;
+        if (record != nullptr) {
+            releaseInline(ReleaseRequest{record, VXL_MALLOC, line, file, ptr});
+            return;
+        }
+    }
+    platform::releaseFree(ptr);
+}
 
 } // namespace vexal
 

@@ -72,6 +72,16 @@ struct AllocationRequest {
 // Performs the platform call and records, counts and logs it.
 void *allocate(AllocationRequest &rq);
 
+// Records a block just had from the platform outside the wrappers (the
+// preloaded library's functions), as the wrappers do: a block that cannot
+// be recorded is given back and null returned.
+void *recordAllocation(void *block, int type, std::uint64_t size, const char *file, int line);
+
+// Frees a block released outside the library's wrappers: one with a record
+// is released as VexalFree would, any other goes to the platform uncounted
+// (it was allocated before tracking started, or by a path not tracked).
+void releaseIfRecorded(void *ptr, const char *file, int line);
+
 struct ReleaseRequest {
     AllocationRecord *record;  // the block's record, or null
     int defaultType;    // kind assumed for a pointer without record
