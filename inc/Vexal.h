@@ -78,6 +78,8 @@ typedef struct AllocationRecord {
  * outputPath names the output file (truncated); null means standard output,
  * and a file that cannot be opened falls back to standard output.
  * port: 0 serves a monitor on 5913, 1 or more on that port, negative on none.
+ * The environment variable VEXAL_LISTEN may name the IPv4 address to listen
+ * on (127.0.0.1: this machine only); unset, every local address listens.
  * Call once before any other function. */
 VEXAL_API void VexalInit(int on, int log, const char *outputPath, int port);
 

@@ -1,11 +1,31 @@
 // SPDX-License-Identifier: MIT
 // The library's start and end, and its switches.
 #include "Communication.h"
+#include "SocketCom.h"
 #include "VexalInternal.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace vexal;
+
+namespace {
+
+// VEXAL_LISTEN keeps the monitor port to one local address (127.0.0.1: this
+// machine only); unset or empty, every local address listens, so a monitor
+// elsewhere can connect. False for a value that is no address: the
+// program is then tracked but serves no monitor, rather than one it was
+// told not to serve.
+bool chooseListenAddress()
+{
+    const char *address = std::getenv("VEXAL_LISTEN");
+    if (setListenAddress(address) != 0)
+        return true;
+    tracking.os.write([&](std::FILE *out) { std::fprintf(out, "Invalid VEXAL_LISTEN address: %s\n", address); });
+    return false;
+}
+
+} // namespace
 
 extern "C" {
 
@@ -33,7 +53,7 @@ void VexalInit(int on, int log, const char *outputPath, int port)
         tracking.globalIndex.store(0, std::memory_order_relaxed);
     }
 
-    if (port < 0)
+    if (port < 0 || !chooseListenAddress())
         return;
     if (!comm::launch(port == 0 ? kDefaultPort : port) && tracking.vxlLog.load() != 0) {
         tracking.os.write([](std::FILE *out) {

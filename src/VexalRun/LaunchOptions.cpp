@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "LaunchOptions.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,8 @@ const char *const kLaunchUsage =
     "Runs PROGRAM with its memory allocations tracked by Vexal, without rebuilding it.\n"
     "\n"
     "  --port N            serve a monitor on port N (0: 5913); none by default\n"
+    "  --listen ADDR       listen for the monitor on the IPv4 address ADDR only\n"
+    "                      (127.0.0.1: this machine only); every address by default\n"
     "  --log               log every call\n"
     "  --output FILE       log and reports to FILE instead of standard error\n"
     "  --list-at-exit      the status and list reports when the program exits\n"
@@ -90,6 +93,14 @@ ParseResult parseLaunchOptions(int argc, char **argv, LaunchOptions &options)
             if (!value(65535, n))
                 return ParseResult::Error;
             options.port = static_cast<int>(n);
+        } else if (std::strcmp(option, "--listen") == 0) {
+            const char *address = text();
+            in_addr parsed{};
+            if (address == nullptr || ::inet_pton(AF_INET, address, &parsed) != 1) {
+                options.error = "--listen needs an IPv4 address such as 127.0.0.1";
+                return ParseResult::Error;
+            }
+            options.listen = address;
         } else if (std::strcmp(option, "--error-exitcode") == 0) {
             if (!value(255, n))
                 return ParseResult::Error;

@@ -8,7 +8,8 @@
 namespace vexal::run {
 
 struct LaunchOptions {
-    int port = -1;  // -1: no monitor; 0: the default port
+    int port = -1;       // -1: no monitor; 0: the default port
+    std::string listen;  // the address to listen on; empty: as the environment says
     bool log = false;
     std::string output;  // empty: standard error
     bool listAtExit = false;

@@ -8,6 +8,7 @@
 #include "Protocol.h"
 #include "RunEnvironment.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -55,7 +56,7 @@ std::string preloadPath()
 // Whether the library can listen on `port`: bound the way it binds. A port
 // some other program listens on would leave the monitor nothing to reach,
 // and the library says so only with --log.
-bool portFree(int port)
+bool portFree(int port, const std::string &listen)
 {
     const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (probe < 0)
@@ -66,6 +67,8 @@ bool portFree(int port)
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (!listen.empty())
+        ::inet_pton(AF_INET, listen.c_str(), &address.sin_addr);
     const bool bound = ::bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 ||
                        errno != EADDRINUSE;
     ::close(probe);
@@ -81,6 +84,10 @@ bool setUp(const LaunchOptions &options, const std::string &preload, int statusF
         ok = ok && (on ? ::setenv(name, value.c_str(), 1) : ::unsetenv(name)) == 0;
     };
     set(kEnvPort, options.port >= 0, std::to_string(options.port));
+    // The library reads VEXAL_LISTEN itself; without --listen, one the
+    // user set is passed on.
+    if (!options.listen.empty())
+        set(kEnvListen, true, options.listen);
     set(kEnvLog, options.log, "1");
     set(kEnvOutput, !options.output.empty(), options.output);
     set(kEnvListAtExit, options.listAtExit, "1");
@@ -143,7 +150,7 @@ int main(int argc, char **argv)
         return kStatusOwnFailure;
     }
     const int port = options.port == 0 ? vexal::protocol::kDefaultPort : options.port;
-    if (options.port >= 0 && !portFree(port)) {
+    if (options.port >= 0 && !portFree(port, options.listen)) {
         std::fprintf(stderr, "vexal-run: port %d is in use: no monitor could connect\n", port);
         return kStatusOwnFailure;
     }

@@ -9,6 +9,7 @@ namespace vexal::run {
 inline constexpr const char *kPreloadFileName = "libVexalPreload.so";
 
 inline constexpr const char *kEnvPort = "VEXAL_RUN_PORT";              // serve a monitor on this port
+inline constexpr const char *kEnvListen = "VEXAL_LISTEN";              // the address the library listens on
 inline constexpr const char *kEnvLog = "VEXAL_RUN_LOG";                // "1": log every call
 inline constexpr const char *kEnvOutput = "VEXAL_RUN_OUTPUT";          // log and reports to this file
 inline constexpr const char *kEnvListAtExit = "VEXAL_RUN_LIST_AT_EXIT";  // "1": reports at exit

@@ -204,6 +204,9 @@ TEST(RunCommandLine, AProgramThatCannotBeStartedGives127AndSaysWhy)
     const Outcome bad = run({VEXAL_RUN_EXE, "--port", "x", program("leaky")});
     EXPECT_EQ(bad.exitCode, 125) << describe(bad);
     EXPECT_NE(bad.err.find("--port needs a number"), std::string::npos) << bad.err;
+    const Outcome nowhere = run({VEXAL_RUN_EXE, "--listen", "localhost", program("leaky")});
+    EXPECT_EQ(nowhere.exitCode, 125) << describe(nowhere);
+    EXPECT_NE(nowhere.err.find("--listen needs an IPv4 address"), std::string::npos) << nowhere.err;
     // A port another program listens on: no monitor could reach this one.
     const int taken = vxltest::testPort(1, 4);
     const vxlsock::Socket listening = vxlsock::bindLoopback(taken, true);
@@ -258,7 +261,8 @@ TEST(RunCommandLine, AMonitorConnectsAsToAProgramLinkedWithTheLibrary)
 {
     const std::string port = std::to_string(vxltest::testPort(0, 4));
     // leaky waits for its standard input to close with its leaks made.
-    Started leaky(underRun({"--port", port}, {program("leaky"), "wait"}));
+    // Kept to this machine, where the monitor is.
+    Started leaky(underRun({"--port", port, "--listen", "127.0.0.1"}, {program("leaky"), "wait"}));
     ASSERT_EQ(leaky.waitForOutput("ready\n"), "ready\n");
     const Outcome list = run({VEXAL_RUN_VXL_EXE, "list", "--port", port, "--scan", "0", "--wait", "10000",
                               "--format", "json"});
