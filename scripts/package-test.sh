@@ -25,6 +25,15 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Every file that `cmake --install` installs is in one of the packages: an
+# install rule without a package's component would be left out silently.
+DESTDIR=$work/installed cmake --install build/package >/dev/null
+(cd "$work/installed" && find . ! -type d | sort) > "$work/installed.txt"
+for deb in "${debs[@]}"; do dpkg-deb --fsys-tarfile "$deb" | tar -t; done \
+    | grep -v '/$' | sort > "$work/packaged.txt"
+unpackaged=$(comm -23 "$work/installed.txt" "$work/packaged.txt")
+[ -z "$unpackaged" ] || fail "installed but in no package: $unpackaged"
+
 mode=${VEXAL_PACKAGE_TEST:-}
 if [ -z "$mode" ]; then
     if [ "$(id -u)" -eq 0 ] || command -v sudo >/dev/null 2>&1; then mode=apt; else mode=extract; fi
