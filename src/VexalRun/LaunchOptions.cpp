@@ -12,6 +12,7 @@ const char *const kLaunchUsage =
     "Usage: vexal-run [OPTIONS] [--] PROGRAM [ARGS...]\n"
     "Runs PROGRAM with its memory allocations tracked by Vexal, without rebuilding it.\n"
     "\n"
+    "Options:\n"
     "  --port N            serve a monitor on port N (0: 5913); none by default\n"
     "  --listen ADDR       listen for the monitor on the IPv4 address ADDR only\n"
     "                      (127.0.0.1: this machine only); every address by default\n"
