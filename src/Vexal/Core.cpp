@@ -29,24 +29,6 @@ constexpr const char *kNoteFailed = " FAILED!!!";
 constexpr const char *kNoteNullFree = " FAILED, memory perhaps already freed!!!";
 constexpr const char *kNoteNotRegistered = " (the pointer was not registered by Vexal)";
 
-constexpr const char *ownSourceName()
-{
-    const char *name = __FILE__;
-    for (const char *p = __FILE__; *p != '\0'; ++p) {
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    }
-    return name;
-}
-
-void logIllegalSwitch(int value, int sourceLine)
-{
-    tracking.os.write([&](std::FILE *out) {
-        std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value,
-                     ownSourceName(), sourceLine);
-    });
-}
-
 // Internal use of a record, as the reports count it.
 std::int64_t useOf(const AllocationRecord &rec)
 {
@@ -205,7 +187,7 @@ void *allocate(AllocationRequest &rq)
     case VXL_HEAPREALLOC: result = platform::reallocHeap(rq.heap, rq.heapFlags, rq.oldPtr, rq.size); break;
 #endif
     default:
-        logIllegalSwitch(rq.type, __LINE__);
+        logIllegalSwitch(rq.type, __FILE__, __LINE__);
         return nullptr;
     }
 
@@ -339,7 +321,7 @@ namespace {
     const int kind = rec != nullptr ? rec->type : rq.defaultType;
     const int releaseKind = releaseKindOf(kind);
     if (releaseKind < 0) {
-        logIllegalSwitch(kind, __LINE__);
+        logIllegalSwitch(kind, __FILE__, __LINE__);
         return nullptr;
     }
     if (rq.ptr == nullptr) {

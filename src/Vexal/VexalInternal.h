@@ -132,6 +132,10 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
 void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                   std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index);
 
+// Says that a switch met a value it has no case for, at the source file
+// (its name only is written) and line given.
+void logIllegalSwitch(int value, const char *sourcePath, int sourceLine);
+
 // Whether per-call lines are written.
 inline bool logging() { return tracking.vxlLog.load(std::memory_order_relaxed) != 0; }
 
