@@ -3,7 +3,7 @@
 // commands, send the application's report notices, pause and release.
 #include "Communication.h"
 
-#include "Handover.h"
+#include "ConnectionState.h"
 #include "Protocol.h"
 #include "SiteGrouping.h"
 #include "VexalInternal.h"
@@ -17,42 +17,6 @@ namespace {
 
 constexpr int kReplyTimeoutMs = static_cast<int>(kReplyTimeout.count());
 
-// What the threads of a connection and the report calls tell each other:
-// plain flags, read without a lock.
-struct ConnectionSwitches {
-    std::atomic<int> goOnSending{0};                  // a monitor is being served
-    std::atomic<int> clientHasEnabledGlobalMutex{0};  // the receiver holds the global lock for it
-    std::atomic<int> freezeEnabled{0};                // it has paused the application
-};
-
-ConnectionSwitches connection;
-
-// Connection state. Allocated once and never destroyed: the threads may
-// still run while the process exits, and must not meet destroyed objects.
-struct State {
-    std::mutex launchMutex;
-    bool launched = false;             // guarded by launchMutex
-    platform::Thread thrLauchThreads;  // guarded by launchMutex
-    std::atomic<int> portNumber{0};    // read by the launch thread before each listen
-    Outbox outbox;
-    // Application threads waiting in VexalShowStatus / VexalShowList; each
-    // gate counts its waiters, which is what the "request sent to client"
-    // flags stood for, so that one list end lets all of them go.
-    ReportGate sigStatusRequest;
-    ReportGate sigListRequest;
-    // The sender's copy of one hand-over and its bytes on the wire, and the
-    // receiver's replies not yet handed over: too big for a thread's stack.
-    TransferRecord sending[kBatchMax];
-    char wire[kBatchMax * SOCKETDATA_SIZE];
-    TransferRecord replies[kBatchMax];
-};
-
-State &state()
-{
-    static State *instance = new State;
-    return *instance;
-}
-
 void say(const char *format, ...)
 {
     if (tracking.vxlLog.load(std::memory_order_relaxed) == 0)
@@ -64,23 +28,6 @@ void say(const char *format, ...)
 }
 
 void sayReason() { say("\tReason: %s\n", getErrorMessage()); }
-
-// The global lock held on the monitor's behalf. Only the receiver takes and
-// gives it back, the latter also when the connection ends; the sender never
-// does, so the receiver's list walk is never used without the hold.
-bool holding() { return connection.clientHasEnabledGlobalMutex.load() != 0; }
-
-void takeHold()
-{
-    tracking.mutGlobalData.lock();
-    connection.clientHasEnabledGlobalMutex.store(1);
-}
-
-void releaseHold()
-{
-    if (connection.clientHasEnabledGlobalMutex.exchange(0) != 0)
-        tracking.mutGlobalData.unlock();
-}
 
 void packStatus(TransferRecord &message)
 {
@@ -458,9 +405,13 @@ bool announceReport(int message, const char *file, int line, bool *signalled)
         gate.leave();
         return false;
     }
-    tracking.mutGlobalData.unlock();
+    // Every level this thread holds goes, also that of a records walk it is
+    // in (Windows), or the monitor could not take the lock to fetch the
+    // data; the walk's levels come back afterwards, the report's own not.
+    const std::uint32_t levels = tracking.mutGlobalData.unlockAll();
     const bool fetched = gate.wait(entered, kReplyTimeout);
     gate.leave();
+    tracking.mutGlobalData.relock(levels > 0 ? levels - 1 : 0);
     if (signalled != nullptr)
         *signalled = fetched;
     return true;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Tracking core: library state, lifecycle, the wrappers and the two workers
-// (allocate, release) that every wrapper funnels into.
+// Tracking core: the library's state, the portable wrappers and the two
+// workers (allocate, release) that every wrapper funnels into. Kept in one
+// file so that the wrappers' calls of the workers can be inlined.
 #include "Communication.h"
 #include "LinkedList.h"
 #include "Platform.h"
@@ -21,7 +22,6 @@ RecordStore records;
 // the file name per record, whatever the records really take.
 constexpr std::int64_t kBytesPerRecordBase =
     static_cast<std::int64_t>(sizeof(AllocationRecord) + sizeof(Link) + 1);
-constexpr std::int64_t kBytesOfAnchors = 2 * static_cast<std::int64_t>(sizeof(Link));
 
 constexpr const char *kNoteNotMonitored = " (the pointer was not monitored by Vexal)";
 constexpr const char *kNoteSizeZero = " (the size equals zero, why the original data was freed)";
@@ -29,33 +29,13 @@ constexpr const char *kNoteFailed = " FAILED!!!";
 constexpr const char *kNoteNullFree = " FAILED, memory perhaps already freed!!!";
 constexpr const char *kNoteNotRegistered = " (the pointer was not registered by Vexal)";
 
-constexpr const char *ownSourceName()
-{
-    const char *name = __FILE__;
-    for (const char *p = __FILE__; *p != '\0'; ++p) {
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    }
-    return name;
-}
-
-void logIllegalSwitch(int value, int sourceLine)
-{
-    tracking.os.write([&](std::FILE *out) {
-        std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value,
-                     ownSourceName(), sourceLine);
-    });
-}
-
 // Internal use of a record, as the reports count it.
 std::int64_t useOf(const AllocationRecord &rec)
 {
     return kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec.file));
 }
 
-// Makes a record. A record that cannot be made (out of memory for
-// bookkeeping) is simply not made: the block stays the application's,
-// untracked. Returns null then.
+// Makes a record; null when the bookkeeping has no memory for it.
 [[gnu::always_inline]] inline AllocationRecord *addRecord(void *address, std::uint64_t size, int line,
                                                           const char *file, int type)
 {
@@ -75,15 +55,6 @@ void dropDetached(AllocationRecord *rec, std::uint32_t number)
     records.drop(rec, number);
 }
 
-// Drops every record. Lock held.
-void discardRecords()
-{
-    if (tracking.started)
-        tracking.internalUse -= kBytesOfAnchors;
-    tracking.started = false;
-    records.clear();
-}
-
 // Takes a record's bytes out of its row.
 [[gnu::always_inline]] inline void subtractSize(const AllocationRecord &rec)
 {
@@ -96,13 +67,10 @@ void discardRecords()
     records.remove(rec);
 }
 
-// Records a new block and counts it. Lock held.
-[[gnu::always_inline]] inline void recordBlock(void *block, std::uint64_t size, int line, const char *file, int type,
-                                               [[maybe_unused]] void *heap)
+// Counts a recorded block. Lock held.
+[[gnu::always_inline]] inline void countBlock([[maybe_unused]] AllocationRecord *record, std::uint64_t size, int type,
+                                              [[maybe_unused]] void *heap)
 {
-    AllocationRecord *record = addRecord(block, size, line, file, type);
-    if (record == nullptr)
-        return;
     tracking.counts[type].calls += 1;
     tracking.counts[type].stillAllocated += static_cast<std::int64_t>(size);
 #if defined(_WIN32)
@@ -118,11 +86,22 @@ void discardRecords()
             index);
 }
 
+// Gives back a block that could not be recorded.
+[[gnu::cold]] void giveBack(void *block, int type, [[maybe_unused]] void *heap)
+{
+#if defined(_WIN32)
+    platform::releaseBlock(platform::releaseKindOf(type), block, heap, 0);
+#else
+    platform::releaseBlock(platform::releaseKindOf(type), block);
+#endif
+}
+
 // The end of every allocating call but a reallocation, once the platform
-// call is made: records and logs it. Inline in the wrappers that need no
-// request: the path programs take most.
+// call is made: records and logs it. A block that cannot be recorded is
+// given back and the call fails: no block goes out untracked. Inline in the
+// wrappers that need no request: the path programs take most.
 [[gnu::always_inline]] inline void *recordNew(void *result, int type, std::uint64_t size, const char *file, int line,
-                                              void *heap = nullptr)
+                                              void *heap = nullptr, const char *note = "")
 {
     if (tracking.vxlOn.load(std::memory_order_relaxed) == 0)
         return result;
@@ -132,33 +111,61 @@ void discardRecords()
         return nullptr;
     }
     std::uint64_t indexAfter;
+    bool recorded;
     {
         LockGuard guard(tracking.mutGlobalData);
         if (!tracking.started)  // called after VexalFinish: nothing to record into
             return result;
-        recordBlock(result, size, line, file, type, heap);
+        AllocationRecord *record = addRecord(result, size, line, file, type);
+        recorded = record != nullptr;
+        if (recorded)
+            countBlock(record, size, type, heap);
         indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
     }
+    if (!recorded) {
+        giveBack(result, type, heap);
+        logAllocation(kNoteFailed, nullptr, type, size, file, line, indexAfter);
+        return nullptr;
+    }
     if (logging())
-        logAllocation("", result, type, size, file, line, indexAfter);
+        logAllocation(note, result, type, size, file, line, indexAfter);
     return result;
 }
 
 } // namespace
 
+// A block whose record cannot be made is not handed out: the call fails as
+// a failed allocation and nothing is counted. A realloc has what its new
+// record needs before its platform call, as the old block may be gone after.
 void *allocate(AllocationRequest &rq)
 {
     const bool trackingOn = tracking.vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
     const std::uint64_t size = rq.size;  // whole, for the counters and the line
+    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
+    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
+    const auto failed = [&] {
+        if (trackingOn)
+            logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size),
+                    nullptr, currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        return nullptr;
+    };
+
+    // A realloc of null (how allocators built on realloc, Lua's for one,
+    // make every block) frees nothing: it is recorded as a new block is,
+    // with one turn of the lock.
+    const bool fromNothing = rq.type == VXL_REALLOC && rq.oldPtr == nullptr && !freedBySizeZero;
 
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
     AllocationRecord *oldRecord = nullptr;
     std::uint32_t oldNumber = 0;
-    if (isRealloc && trackingOn) {
+    RecordStore::Reservation fresh;
+    if (isRealloc && trackingOn && !fromNothing) {
         LockGuard guard(tracking.mutGlobalData);
+        if (tracking.started && !freedBySizeZero && !records.reserve(fresh, size, rq.file))
+            return failed();  // the old block and its record stay as they are
         if (tracking.started && rq.oldPtr != nullptr) {
             oldRecord = records.find(rq.oldPtr);
             if (oldRecord != nullptr)
@@ -180,7 +187,7 @@ void *allocate(AllocationRequest &rq)
     case VXL_HEAPREALLOC: result = platform::reallocHeap(rq.heap, rq.heapFlags, rq.oldPtr, rq.size); break;
 #endif
     default:
-        logIllegalSwitch(rq.type, __LINE__);
+        logIllegalSwitch(rq.type, __FILE__, __LINE__);
         return nullptr;
     }
 
@@ -189,11 +196,9 @@ void *allocate(AllocationRequest &rq)
 #else
     void *heap = nullptr;
 #endif
-    if (!isRealloc)
-        return recordNew(result, rq.type, size, rq.file, rq.line, heap);
+    if (!isRealloc || fromNothing)
+        return recordNew(result, rq.type, size, rq.file, rq.line, heap, fromNothing ? kNoteNotMonitored : "");
 
-    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
-    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
     if (freedBySizeZero && result != nullptr) {
         // Some platforms hand out a minimal block for realloc(p, 0); the
         // contract is "old block freed, null returned", so give it back.
@@ -202,22 +207,16 @@ void *allocate(AllocationRequest &rq)
     }
 
     if (result == nullptr && !freedBySizeZero) {
-        if (oldRecord != nullptr) {
-            // A failed realloc leaves the old block, so its record returns;
-            // if the index cannot take it back, the block goes untracked
-            // rather than keep a record that no release could find.
+        if (fresh.record != nullptr) {
+            // A failed realloc leaves the old block, so its record returns,
+            // to the place in the index that the new record held.
             LockGuard guard(tracking.mutGlobalData);
-            if (!records.reindex(oldRecord, oldNumber)) {
-                subtractSize(*oldRecord);
-                dropDetached(oldRecord, oldNumber);
-            }
+            if (tracking.started && oldRecord != nullptr)
+                records.reindexInstead(fresh, oldRecord, oldNumber);
+            else if (tracking.started)
+                records.cancel(fresh);
         }
-        if (!trackingOn)
-            return nullptr;
-        logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type,
-                static_cast<std::int64_t>(size), nullptr, currentThreadId(),
-                tracking.globalIndex.load(std::memory_order_relaxed));
-        return nullptr;
+        return failed();
     }
     if (!trackingOn)
         return result;
@@ -234,10 +233,18 @@ void *allocate(AllocationRequest &rq)
         } else {
             note = kNoteNotMonitored;
         }
-        if (freedBySizeZero)
+        if (freedBySizeZero) {
             note = kNoteSizeZero;
-        else
-            recordBlock(result, size, rq.line, rq.file, rq.type, heap);
+        } else if (fresh.record != nullptr) {
+            const std::uint64_t index = tracking.globalIndex.load(std::memory_order_relaxed);
+            AllocationRecord *record = records.fill(fresh, result, rq.line, rq.type, currentThreadId(), index);
+            tracking.globalIndex.store(index + 1, std::memory_order_relaxed);
+            tracking.internalUse += useOf(*record);
+            countBlock(record, size, rq.type, heap);
+        } else if (AllocationRecord *record = addRecord(result, size, rq.line, rq.file, rq.type)) {
+            // Tracking started during the call: nothing was had before it.
+            countBlock(record, size, rq.type, heap);
+        }
         indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
     }
     logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
@@ -284,6 +291,14 @@ std::size_t recordCount() { return records.count(); }
 
 const NodePool &recordPool() { return records.pool(); }
 
+void discardRecords()
+{
+    if (tracking.started)
+        tracking.internalUse -= kBytesOfAnchors;
+    tracking.started = false;
+    records.clear();
+}
+
 namespace {
 
 // A release's line, written after the block is gone: its address comes as
@@ -308,7 +323,7 @@ namespace {
     const int kind = rec != nullptr ? rec->type : rq.defaultType;
     const int releaseKind = releaseKindOf(kind);
     if (releaseKind < 0) {
-        logIllegalSwitch(kind, __LINE__);
+        logIllegalSwitch(kind, __FILE__, __LINE__);
         return nullptr;
     }
     if (rq.ptr == nullptr) {
@@ -350,59 +365,29 @@ namespace {
 
 void *release(const ReleaseRequest &rq) { return releaseInline(rq); }
 
+void *recordAllocation(void *block, int type, std::uint64_t size, const char *file, int line)
+{
+    return recordNew(block, type, size, file, line);
+}
+
+void releaseIfRecorded(void *ptr, const char *file, int line)
+{
+    if (tracking.vxlOn.load(std::memory_order_relaxed) != 0) {
+        LockGuard guard(tracking.mutGlobalData);
+        AllocationRecord *record = tracking.started ? records.find(ptr) : nullptr;
+        if (record != nullptr) {
+            releaseInline(ReleaseRequest{record, VXL_MALLOC, line, file, ptr});
+            return;
+        }
+    }
+    platform::releaseFree(ptr);
+}
+
 } // namespace vexal
 
 using namespace vexal;
 
 extern "C" {
-
-void VexalInit(int on, int log, const char *outputPath, int port)
-{
-    if (!tracking.os.open(outputPath)) {
-        tracking.os.write([&](std::FILE *out) {
-            std::fprintf(out, "Sorry, but the output file '%s' could not be opened!\n", outputPath);
-            std::fprintf(out, "Instead, 'stdout' will be used as output stream.\n");
-        });
-    }
-    // The connection's hold of the lock is left alone: a hold a monitor
-    // still has from an earlier start is given back by its connection.
-    {
-        LockGuard guard(tracking.mutGlobalData);
-        VexalSet(on, log);
-        tracking.started = true;
-        tracking.freeFailed = 0;
-        tracking.addressNotStored = 0;
-        tracking.internalUse = kBytesOfAnchors;
-        for (CountRow &row : tracking.counts)
-            row = CountRow{0, 0};
-        tracking.globalIndex.store(0, std::memory_order_relaxed);
-    }
-
-    if (port < 0)
-        return;
-    if (!comm::launch(port == 0 ? kDefaultPort : port) && tracking.vxlLog.load() != 0) {
-        tracking.os.write([](std::FILE *out) {
-            std::fprintf(out, "Could not launch threads needed to communicate ");
-            std::fprintf(out, "with the client!\n");
-        });
-    }
-}
-
-void VexalFinish(void)
-{
-    {
-        LockGuard guard(tracking.mutGlobalData);
-        discardRecords();
-    }
-    comm::closeThreadHandles();
-    tracking.os.close();
-}
-
-void VexalSet(int on, int log)
-{
-    tracking.vxlOn.store(on, std::memory_order_relaxed);
-    tracking.vxlLog.store(log, std::memory_order_relaxed);
-}
 
 void *VexalMalloc(size_t size, const char *file, int line)
 {

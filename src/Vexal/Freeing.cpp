@@ -37,6 +37,8 @@ struct Filter {
 
 } // namespace
 
+bool walkingHere() noexcept { return walking; }
+
 } // namespace vexal
 
 using namespace vexal;

@@ -30,4 +30,16 @@ void writeLogInfo(const char *prefix, const char *suffix, const char *file, int 
     });
 }
 
+void logIllegalSwitch(int value, const char *sourcePath, int sourceLine)
+{
+    const char *name = sourcePath;
+    for (const char *p = sourcePath; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    }
+    tracking.os.write([&](std::FILE *out) {
+        std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value, name, sourceLine);
+    });
+}
+
 } // namespace vexal

@@ -88,6 +88,8 @@ std::size_t AddressIndex::slotOf(const AllocationRecord *record) const noexcept
 
 bool AddressIndex::resize(std::size_t capacity) noexcept
 {
+    if (capacity / 4 * 3 < used_ + reserved_ + 1)
+        return false;  // a smaller table would not hold what it must
     const std::size_t bytes = platform::mappingFor(capacity * sizeof(Slot));
     auto *fresh = static_cast<Slot *>(platform::allocPages(bytes, bytes >= platform::kHugePage));
     if (fresh == nullptr)
@@ -96,7 +98,7 @@ bool AddressIndex::resize(std::size_t capacity) noexcept
     const std::size_t oldCapacity = capacity_;
     slots_ = fresh;
     capacity_ = capacity;
-    growAt_ = capacity / 4 * 3;
+    growAt_ = capacity / 4 * 3 - reserved_;
     shrinkBelow_ = capacity > kMinCapacity ? capacity / 8 : 0;
     if (oldCapacity != 0) {
         // Start right after an empty slot, so that every probe run is copied
@@ -126,6 +128,7 @@ void AddressIndex::clear() noexcept
     used_ = 0;
     growAt_ = 0;
     shrinkBelow_ = 0;
+    reserved_ = 0;
 }
 
 // --- LargeSizes ------------------------------------------------------------
@@ -175,6 +178,66 @@ void LargeSizes::clear() noexcept
 }
 
 // --- RecordStore -----------------------------------------------------------
+
+bool RecordStore::reserve(Reservation &held, std::uint64_t size, const char *file) noexcept
+{
+    AllocationRecord *rec = pool_.acquireHidden(held.number);
+    if (rec == nullptr)
+        return false;
+    rec->file = names_.acquire(file != nullptr ? file : "");
+    rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
+    const bool large = rec->size == kSaturatedSize;
+    if (rec->file == nullptr || (large && !large_.put(rec, size)) || !index_.reserve()) {
+        if (large)
+            large_.erase(rec);
+        if (rec->file != nullptr)
+            names_.release(rec->file);
+        pool_.show();
+        pool_.release(rec, held.number);
+        return false;
+    }
+    held.record = rec;
+    return true;
+}
+
+AllocationRecord *RecordStore::fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
+                                    std::uint64_t index) noexcept
+{
+    AllocationRecord *rec = held.record;
+    rec->address = address;
+    rec->line = line;
+    rec->type = type;
+    rec->threadId = threadId;
+    rec->index = index;
+#if defined(_WIN32)
+    rec->heap = nullptr;
+#endif
+    pool_.show();
+    index_.unreserve();
+    index_.insert(rec, held.number);  // into the place set aside: cannot fail
+    held = Reservation{};
+    return rec;
+}
+
+void RecordStore::dropHeld(Reservation &held) noexcept
+{
+    AllocationRecord *rec = held.record;
+    if (rec->size == kSaturatedSize)
+        large_.erase(rec);
+    names_.release(rec->file);
+    pool_.show();
+    pool_.release(rec, held.number);
+    index_.unreserve();
+    held = Reservation{};
+}
+
+void RecordStore::cancel(Reservation &held) noexcept { dropHeld(held); }
+
+void RecordStore::reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept
+{
+    dropHeld(held);
+    index_.insert(record, number);  // into the place the reservation gave back: cannot fail
+}
 
 void RecordStore::clear() noexcept
 {

@@ -50,6 +50,19 @@ public:
         --live_;
     }
 
+    // A record held back for later: walks skip it and live() does not
+    // count it until show().
+    AllocationRecord *acquireHidden(std::uint32_t &number) noexcept
+    {
+        AllocationRecord *held = acquire(number);
+        if (held != nullptr) {
+            held->type = kFreeType;
+            --live_;
+        }
+        return held;
+    }
+    void show() noexcept { ++live_; }
+
     void clear() noexcept;
 
     std::uint32_t numberOf(const AllocationRecord *record) const noexcept;  // never 0
@@ -164,6 +177,23 @@ public:
 
     bool contains(const AllocationRecord *record) const noexcept { return slotOf(record) != capacity_; }
 
+    // Sets a place aside for one insert that must not fail: no other insert
+    // takes it. False when the table cannot grow.
+    bool reserve() noexcept
+    {
+        if (used_ == growAt_ && !resize(capacity_ == 0 ? kMinCapacity : larger(capacity_)))
+            return false;
+        --growAt_;
+        ++reserved_;
+        return true;
+    }
+    // Gives a place back; an insert right after takes it and cannot fail.
+    void unreserve() noexcept
+    {
+        ++growAt_;
+        --reserved_;
+    }
+
     void clear() noexcept;
 
 private:
@@ -232,6 +262,7 @@ private:
     // one insert and erase. Set by resize().
     std::size_t growAt_ = 0;
     std::size_t shrinkBelow_ = 0;
+    std::size_t reserved_ = 0;  // places set aside, already taken off growAt_
     mutable std::size_t found_ = 0;  // where find() found its record last
 };
 
@@ -318,6 +349,23 @@ public:
 
     void remove(AllocationRecord *record) noexcept { drop(record, unindex(record)); }
 
+    // What a realloc needs for its new record, had before its platform call:
+    // once the old block is gone, recording the new one must not fail.
+    // Hidden from walks and counts until filled.
+    struct Reservation {
+        AllocationRecord *record = nullptr;
+        std::uint32_t number = 0;
+    };
+    bool reserve(Reservation &held, std::uint64_t size, const char *file) noexcept;
+    // The reserved record made the record of `address`; cannot fail.
+    AllocationRecord *fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
+                           std::uint64_t index) noexcept;
+    // Lets a reservation go, unused.
+    void cancel(Reservation &held) noexcept;
+    // Lets a reservation go and puts an unindexed record back in its place in
+    // the index instead; cannot fail.
+    void reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept;
+
     std::uint64_t exactSize(const AllocationRecord &record) const noexcept
     {
         return record.size != kSaturatedSize ? record.size : large_.get(&record);
@@ -330,6 +378,8 @@ public:
     void clear() noexcept;
 
 private:
+    void dropHeld(Reservation &held) noexcept;
+
     NodePool pool_;
     AddressIndex index_{pool_};
     NameTable names_;

@@ -2,6 +2,7 @@
 // State and workers shared by the library's source files.
 #pragma once
 
+#include "LinkedList.h"
 #include "Output.h"
 #include "Platform.h"
 #include "Protocol.h"
@@ -18,6 +19,9 @@ namespace vexal {
 using protocol::kDefaultPort;
 inline constexpr int kMemoryTypes = 16;  // MemoryAccessType values 0 to 15
 inline constexpr int kCountRows = 13;    // allocation kinds 0 to 11, and "free"
+// What the reports call internal use before any record: the two anchors the
+// records once hung between.
+inline constexpr std::int64_t kBytesOfAnchors = 2 * static_cast<std::int64_t>(sizeof(Link));
 
 struct CountRow {
     std::int64_t calls;
@@ -68,6 +72,16 @@ struct AllocationRequest {
 // Performs the platform call and records, counts and logs it.
 void *allocate(AllocationRequest &rq);
 
+// Records a block just had from the platform outside the wrappers (the
+// preloaded library's functions), as the wrappers do: a block that cannot
+// be recorded is given back and null returned.
+void *recordAllocation(void *block, int type, std::uint64_t size, const char *file, int line);
+
+// Frees a block released outside the library's wrappers: one with a record
+// is released as VexalFree would, any other goes to the platform uncounted
+// (it was allocated before tracking started, or by a path not tracked).
+void releaseIfRecorded(void *ptr, const char *file, int line);
+
 struct ReleaseRequest {
     AllocationRecord *record;  // the block's record, or null
     int defaultType;    // kind assumed for a pointer without record
@@ -82,6 +96,10 @@ struct ReleaseRequest {
 
 // Frees one block and drops its record; counts and logs. Lock held.
 void *release(const ReleaseRequest &request);
+
+// Drops every record (VexalFinish, and a VexalInit that finds records of
+// an earlier start, such as a forked child's parent's). Lock held.
+void discardRecords();
 
 // Newest record whose block is `address`, or null. Lock held.
 AllocationRecord *findRecord(const void *address);
@@ -118,6 +136,10 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
 void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                   std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index);
 
+// Says that a switch met a value it has no case for, at the source file
+// (its name only is written) and line given.
+void logIllegalSwitch(int value, const char *sourcePath, int sourceLine);
+
 // Whether per-call lines are written.
 inline bool logging() { return tracking.vxlLog.load(std::memory_order_relaxed) != 0; }
 
@@ -133,5 +155,16 @@ inline void logInfo(const char *prefix, const char *suffix, const char *file, in
 }
 
 inline std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
+
+// Whether the calling thread holds the global lock for a VexalGetListEntry walk.
+bool walkingHere() noexcept;
+
+// Has the library's locks taken around every fork() from now on, so that a
+// child finds them usable. Windows has no fork().
+#if defined(_WIN32)
+inline void watchForks() {}
+#else
+void watchForks();
+#endif
 
 } // namespace vexal

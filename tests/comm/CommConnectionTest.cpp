@@ -67,11 +67,21 @@ TEST_F(CommConnection, MonitorThatStopsReadingIsDroppedWithinTheReplyBound)
     client_.setReceiveBuffer(4096);
     ASSERT_NO_FATAL_FAILURE(start());
     waitUntilServed();
-    // A hundred thousand summaries asked for in one go (more replies than
-    // the socket buffers hold), none read: a reply cannot be written.
+    // The list of 64 records with the longest file names, asked for again
+    // and again in one go, none read: a reply cannot be written. The library
+    // writes the records 64 to a hand-over, so they fill the socket buffers
+    // (megabytes) within seconds also on a loaded machine, where a hand-over
+    // can take milliseconds.
+    const std::string longName(511, 'n');
+    for (int i = 0; i < 64; ++i)
+        keep(VexalMalloc(8, longName.c_str(), i));
+    std::string round = vxlwire::command(2);
+    for (int i = 0; i < 64; ++i)
+        round += vxlwire::command(3);
+    round += vxlwire::command(4);
     std::string flood;
-    for (int i = 0; i < 100000; ++i)
-        flood += vxlwire::command(1);
+    for (int i = 0; i < 300; ++i)  // about 11 MB of replies
+        flood += round;
     std::thread writer([&] { client_.send(flood); });  // fails once the library drops the connection
 
     // The application keeps calling; no call may wait for this monitor

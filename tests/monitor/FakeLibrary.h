@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -29,7 +30,9 @@ namespace vexal::monitor::test {
 
 class FakeLibrary {
 public:
-    enum class After { Answer, FallSilent, HangUp };
+    // Lag: the records past the limit come 100 ms after those before it,
+    // as on a slow connection.
+    enum class After { Answer, FallSilent, HangUp, Lag };
 
     // Serves a list of `records` records on a free loopback port; after
     // `limit` records it does `after`.
@@ -69,8 +72,17 @@ public:
         return received_;
     }
 
+    // Record `i` gets this file name instead of its own; call before the
+    // monitor asks for the list.
+    void nameFile(int i, const QByteArray &file)
+    {
+        std::lock_guard lock(mutex_);
+        renamed_ = i;
+        renamedFile_ = file;
+    }
+
     // The record number i as this library sends it.
-    static SocketData record(int i)
+    static SocketData record(int i, const char *file = nullptr)
     {
         SocketData data;
         clearSocketData(&data);
@@ -79,7 +91,7 @@ public:
         addBigIntSocketData(&data, 16 + i);
         addIntSocketData(&data, 100 + i);
         addBigIntSocketData(&data, 0x1000 + 16LL * i);
-        addSocketData(&data, i % 2 == 0 ? "/src/even.c" : "/src/odd.c");
+        addSocketData(&data, file != nullptr ? file : i % 2 == 0 ? "/src/even.c" : "/src/odd.c");
         addBigIntSocketData(&data, i);
         addIntSocketData(&data, 7);
         return data;
@@ -120,6 +132,11 @@ private:
                     }
                     if (after_ == After::FallSilent)
                         continue;
+                    if (after_ == After::Lag && sent == limit_) {
+                        ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
+                        answers.clear();
+                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    }
                 }
                 SocketData answer;
                 clearSocketData(&answer);
@@ -127,7 +144,7 @@ private:
                 if (command == MSG_LIST_START)
                     addIntSocketData(&answer, records_);
                 else if (command == MSG_LIST_NEXT)
-                    answer = record(sent++);
+                    answer = renamedRecord(sent++);
                 else if (command == MSG_LIST_END)
                     for (int value = 1; value <= TRANSFER_STATUS_VALUES; ++value)
                         addBigIntSocketData(&answer, value);
@@ -136,6 +153,12 @@ private:
             if (!answers.isEmpty())
                 ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
         }
+    }
+
+    SocketData renamedRecord(int i)
+    {
+        std::lock_guard lock(mutex_);
+        return record(i, i == renamed_ ? renamedFile_.constData() : nullptr);
     }
 
     const int records_;
@@ -147,6 +170,8 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     QByteArray received_;
+    int renamed_ = -1;  // under mutex_, as renamedFile_
+    QByteArray renamedFile_;
     std::thread thread_;
 };
 
