@@ -5,6 +5,7 @@
 
 #include "ConnectionState.h"
 #include "Protocol.h"
+#include "SiteGrouping.h"
 #include "VexalInternal.h"
 
 #include <cstdarg>
@@ -208,6 +209,24 @@ Served serve(int command, RecordWalk &walk)
     }
 }
 
+// The leak sites: grouped in one short hold, sent after it.
+Served serveSites(std::int64_t sinceIndex)
+{
+    const bool took = !holding();  // not when paused, or within a list transfer
+    if (took)
+        takeHold();
+    sites::Grouping grouping;
+    const bool grouped = grouping.collect(std::uint64_t(sinceIndex));
+    const std::uint64_t nextIndex = tracking.globalIndex.load(std::memory_order_relaxed);
+    if (took)
+        releaseHold();
+    if (grouped)
+        grouping.merge();
+    else
+        say("Could not group the leak sites: out of memory!\n");
+    return sent(sites::send(grouping, grouped, nextIndex, state().outbox));
+}
+
 // Ends a connection, whatever ended it: the application never stays stopped,
 // its report calls return, the next monitor starts unpaused, and the sender
 // is woken to finish. The socket is closed once both threads are done with it.
@@ -252,7 +271,9 @@ int receiver()
             served = sent(st.outbox.deliver(st.replies, pending));
             pending = 0;
         }
-        if (command != MSG_LIST_NEXT && served == Served::Continue)
+        if (command == MSG_SITES && served == Served::Continue)
+            served = serveSites(protocol::decodeSitesRequest(data.data));
+        else if (command != MSG_LIST_NEXT && served == Served::Continue)
             served = serve(command, walk);
         if (served != Served::Continue) {
             // The commands the monitor queued behind are dropped unread.

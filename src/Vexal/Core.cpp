@@ -289,6 +289,8 @@ AllocationRecord *continueWalk(RecordWalk &walk)
 
 std::size_t recordCount() { return records.count(); }
 
+const NodePool &recordPool() { return records.pool(); }
+
 void discardRecords()
 {
     if (tracking.started)

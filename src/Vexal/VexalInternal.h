@@ -120,6 +120,10 @@ AllocationRecord *continueWalk(RecordWalk &walk);
 // The number of live records. Lock held.
 std::size_t recordCount();
 
+// Where the records live, for a pass that needs no order: cheaper than a
+// RecordWalk, which sorts them first. Lock held.
+const NodePool &recordPool();
+
 // The exact size of a record's block; the record's own field saturates at
 // 4 GiB - 1. Lock held.
 std::uint64_t exactSize(const AllocationRecord &record) noexcept;

@@ -128,13 +128,13 @@ TEST_F(CommConnection, MonitorThatStopsReadingIsDroppedWithinTheReplyBound)
 TEST_F(CommConnection, UnknownCommandGetsNoReplyAndTheConnectionStaysUsable)
 {
     ASSERT_NO_FATAL_FAILURE(start(1));
-    ASSERT_TRUE(client_.send(vxlwire::command(9) + vxlwire::command(1)));
-    // Replies come in order: a reply to 9 would be read first.
+    ASSERT_TRUE(client_.send(vxlwire::command(11) + vxlwire::command(1)));
+    // Replies come in order: a reply to 11 would be read first.
     EXPECT_EQ(client_.read().fields, Status{}.fields(1));
     EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
     ask(4);
     ask(0);
-    EXPECT_EQ(occurrences(finish(), "The command 9 is not valid!\n"), 1);
+    EXPECT_EQ(occurrences(finish(), "The command 11 is not valid!\n"), 1);
 }
 
 TEST_F(CommConnection, LogTracesEveryListenAndAccept)
@@ -189,7 +189,7 @@ TEST_F(CommAfterFinish, EveryCommandIsStillAnsweredWithoutCrashOrHang)
     ask(2);
     ask(4);
     ask(6);
-    ASSERT_TRUE(client_.send(vxlwire::command(9) + vxlwire::command(1)));
+    ASSERT_TRUE(client_.send(vxlwire::command(11) + vxlwire::command(1)));
     EXPECT_EQ(client_.read().number(), "1");
     EXPECT_EQ(ask(0).fields, Fields{"0"});
     EXPECT_TRUE(client_.waitForClose());

@@ -3,8 +3,10 @@
 // and benchmark: it answers list start, next record and list end from a list
 // of its own, keeps every byte the monitor sent, and can fall silent or hang
 // up after a given number of records. The answers to all the requests one
-// read brings are written together. Plain sockets on its own thread; the
-// monitor's socket module is the process's client endpoint meanwhile.
+// read brings are written together. It knows only commands 0 to 6, as an
+// older library, and answers nothing to any other. Plain sockets on its own
+// thread; the monitor's socket module is the process's client endpoint
+// meanwhile.
 #pragma once
 
 #include <SocketCom.h>
@@ -118,6 +120,9 @@ private:
             for (qsizetype end = pending.indexOf('\0'); end >= 0; end = pending.indexOf('\0')) {
                 const int command = pending.left(end).split('\x01').value(0).toInt();
                 pending.remove(0, end + 1);
+                // As a library that knows only commands 0 to 6.
+                if (command > MSG_RELEASE)
+                    continue;
                 if (command == MSG_LIST_NEXT && sent >= limit_) {
                     if (after_ == After::HangUp) {
                         ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);

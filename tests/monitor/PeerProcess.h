@@ -49,10 +49,12 @@ inline bool openPatiently(Connection &connection, int port)
 
 class PeerProcess {
 public:
-    explicit PeerProcess(int port, const QString &program = QStringLiteral(VEXAL_MONITOR_PEER)) : port_(port)
+    explicit PeerProcess(int port, const QString &program = QStringLiteral(VEXAL_MONITOR_PEER),
+                         const QStringList &more = {})
+        : port_(port)
     {
         process_.setProgram(program);
-        process_.setArguments({QString::number(port)});
+        process_.setArguments(QStringList{QString::number(port)} + more);
         process_.start();
         process_.waitForStarted();
         readLine();  // "ready"
