@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -31,6 +32,16 @@ void stopTracking()
 }
 
 void *trackedBlock(std::size_t size) { return VexalMalloc(size, __FILE__, __LINE__); }
+
+// Starts tracking with `count` tracked blocks live.
+std::vector<void *> startTrackingWith(std::int64_t count)
+{
+    startTracking();
+    std::vector<void *> live(static_cast<std::size_t>(count));
+    for (void *&p : live)
+        p = trackedBlock(kBlockSize);
+    return live;
+}
 
 // Resident bytes the library adds per live record: RSS growth for a million
 // tracked 16-byte blocks minus the growth for a million plain ones. The plain
@@ -79,10 +90,7 @@ BENCHMARK(BM_PlainPair);
 // VexalMalloc(64) + VexalFree with state.range(0) other tracked blocks live.
 void BM_TrackedPair(benchmark::State &state)
 {
-    startTracking();
-    std::vector<void *> live(static_cast<std::size_t>(state.range(0)));
-    for (void *&p : live)
-        p = trackedBlock(kBlockSize);
+    const std::vector<void *> live = startTrackingWith(state.range(0));
     for (auto _ : state) {
         void *p = VexalMalloc(kBlockSize, __FILE__, __LINE__);
         benchmark::DoNotOptimize(p);
@@ -92,14 +100,27 @@ void BM_TrackedPair(benchmark::State &state)
 }
 BENCHMARK(BM_TrackedPair)->Arg(0)->Arg(1000)->Arg(kMillion);
 
+// VexalMalloc(64), VexalRealloc to twice the size, VexalFree, with
+// state.range(0) other tracked blocks live: a realloc makes its new record
+// before the platform call.
+void BM_TrackedReallocTriple(benchmark::State &state)
+{
+    const std::vector<void *> live = startTrackingWith(state.range(0));
+    for (auto _ : state) {
+        void *p = VexalMalloc(kBlockSize, __FILE__, __LINE__);
+        p = VexalRealloc(p, 0, 2 * kBlockSize, __FILE__, __LINE__);
+        benchmark::DoNotOptimize(p);
+        VexalFree(p, __FILE__, __LINE__);
+    }
+    stopTracking();
+}
+BENCHMARK(BM_TrackedReallocTriple)->Arg(0)->Arg(kMillion);
+
 // A FIFO of a million tracked blocks: each iteration frees the oldest block
 // and allocates a new one, so the count stays a million. Time per pair.
 void BM_FifoPair(benchmark::State &state)
 {
-    startTracking();
-    std::vector<void *> ring(static_cast<std::size_t>(state.range(0)));
-    for (void *&p : ring)
-        p = trackedBlock(kBlockSize);
+    std::vector<void *> ring = startTrackingWith(state.range(0));
     std::size_t oldest = 0;
     for (auto _ : state) {
         VexalFree(ring[oldest], __FILE__, __LINE__);
@@ -117,10 +138,7 @@ BENCHMARK(BM_FifoPair)->Arg(kMillion);
 void BM_FreeOldest(benchmark::State &state)
 {
     constexpr std::size_t kBatch = 1000;
-    startTracking();
-    std::vector<void *> ring(static_cast<std::size_t>(state.range(0)));
-    for (void *&p : ring)
-        p = trackedBlock(kBlockSize);
+    std::vector<void *> ring = startTrackingWith(state.range(0));
     std::size_t oldest = 0;
     double freeSeconds = 0;
     for (auto _ : state) {

@@ -78,6 +78,8 @@ typedef struct AllocationRecord {
  * outputPath names the output file (truncated); null means standard output,
  * and a file that cannot be opened falls back to standard output.
  * port: 0 serves a monitor on 5913, 1 or more on that port, negative on none.
+ * The environment variable VEXAL_LISTEN may name the IPv4 address to listen
+ * on (127.0.0.1: this machine only); unset, every local address listens.
  * Call once before any other function. */
 VEXAL_API void VexalInit(int on, int log, const char *outputPath, int port);
 
@@ -91,7 +93,12 @@ VEXAL_API void VexalSet(int on, int log);
 /* Writes the library's version (1.1) to *a and *b; both must be non-null. */
 VEXAL_API void VexalVersion(int *a, int *b);
 
-/* --- tracked wrappers: the usual result, or null on failure -------------- */
+/* --- tracked wrappers: the usual result, or null on failure --------------
+ * A block is handed out only together with its record: when the library
+ * cannot get the memory for its own bookkeeping, the call fails as a failed
+ * allocation does (null, logged as failed, nothing counted; a VexalRealloc
+ * keeps ptr and its record). When VexalInit cannot get the memory for its
+ * record list, nothing is recorded or counted until the next VexalInit. */
 
 /* malloc(size). */
 VEXAL_API void *VexalMalloc(size_t size, const char *file, int line);

@@ -3,14 +3,15 @@
 # Builds the default preset (RelWithDebInfo), runs the benchmarks and prints
 # the ratios that matter. Arguments go to the benchmark binary, e.g.
 # --benchmark_filter=TrackedPair or --benchmark_repetitions=5; with
-# repetitions the ratios use the median of each benchmark.
+# repetitions the ratios use the median of each benchmark. Then the
+# interpreter-shaped program, plain against tracked.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 cd "$VEXAL_ROOT"
 
 vexal_install_missing
 cmake --preset default -DVEXAL_BUILD_BENCH=ON
-cmake --build --preset default -j "$JOBS" --target vexal_bench
+cmake --build --preset default -j "$JOBS" --target vexal_bench vexal_interpreter_plain vexal_interpreter_tracked
 
 results=build/default/bench/vexal_bench.json
 build/default/bench/vexal_bench --benchmark_out="$results" --benchmark_out_format=json "$@"
@@ -45,6 +46,7 @@ fifo = ns("BM_FifoPair/1000000")
 oldest = ns("BM_FreeOldest/1000000/manual_time", "ns_per_free")
 threads = ns("BM_TrackedPairThreads/real_time/threads:2")
 perRecord = ns("BM_ResidentBytesPerRecord/iterations:1", "bytes_per_record")
+trackedPerBlock = ns("BM_ResidentBytesPerRecord/iterations:1", "tracked_bytes_per_block")
 churnPlain = ns("BM_Churn<Plain>")
 churnTracked = ns("BM_Churn<Tracked>")
 growPlain = ns("BM_Grow<Plain>/manual_time")
@@ -58,6 +60,8 @@ def show(label, a, b, unit="x"):
 print()
 print("Ratios")
 show("tracked pair (0 live) / plain pair", tracked0, plain)
+show("tracked pair (1k live) / plain pair", tracked1k, plain)
+show("tracked pair (1M live) / plain pair", tracked1m, plain)
 show("tracked pair (1M live) / tracked pair (1k live)", tracked1m, tracked1k)
 show("free of the oldest (1M live) / tracked pair (1M live)", oldest, tracked1m)
 show("FIFO pair (1M live) / tracked pair (1M live)", fifo, tracked1m)
@@ -69,5 +73,11 @@ def showBytes(label, value):
     print("  %-58s %s" % (label, "n/a" if value is None else "%.1f B" % value))
 
 showBytes("resident bytes per live record (1M 16-byte blocks)", perRecord)
+# The same growth less the 32 bytes glibc itself takes for a 16-byte block.
+showBytes("RSS growth per tracked 16-byte block less 32 B", None if trackedPerBlock is None else trackedPerBlock - 32)
 showBytes("churn: resident bookkeeping bytes per live block", churnBytes)
 PY
+
+# The interpreter-shaped program, plain and tracked, in separate processes
+# (VEXAL_BENCH_RUNS runs of each, default 5).
+python3 bench/interpreter/compare.py build/default/bench/interpreter "${VEXAL_BENCH_RUNS:-5}"

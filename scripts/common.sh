@@ -1,10 +1,13 @@
 # SPDX-License-Identifier: MIT
 # Shared by scripts/*.sh and .ci/run (sourced, not run).
 
-# The Debian packages that building, testing, benchmarking and fuzzing need.
+# The Debian packages that building, testing, benchmarking, fuzzing and
+# packaging need (pandoc: the manual pages; dpkg-dev, file: cpack's
+# dependencies of the packages; man-db: the package test's man -w).
 # This list is the only one: every script installs from it.
 VEXAL_PACKAGES=(cmake g++ make pkg-config python3 libgtest-dev libbenchmark-dev clang
-                qt6-base-dev qt6-charts-dev g++-mingw-w64-x86-64 wine64 googletest)
+                qt6-base-dev qt6-charts-dev g++-mingw-w64-x86-64 wine64 googletest
+                libdw-dev libunwind-dev pandoc dpkg-dev file man-db)
 
 VEXAL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"

@@ -30,7 +30,10 @@ ListPage::ListPage(QWidget *parent) : QGroupBox(parent), ui_(std::make_unique<Ui
 
     connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this, &ListPage::columnClicked);
     // chbShowFullPathClick
-    connect(ui_->chbShowFullPath, &QCheckBox::toggled, this, [this](bool full) { model_->setFullPath(full); });
+    connect(ui_->chbShowFullPath, &QCheckBox::toggled, this, [this](bool full) {
+        model_->setFullPath(full);
+        emit fullPathChosen(full);
+    });
 }
 
 ListPage::~ListPage() = default;

@@ -49,6 +49,7 @@ public:
 
 signals:
     void columnClicked(int column);  // OnListColClick
+    void fullPathChosen(bool fullPath);
 
 private:
     std::unique_ptr<Ui::ListPage> ui_;

@@ -10,6 +10,7 @@
 #include "HelpPage.h"
 #include "ListPage.h"
 #include "MessageBoxes.h"
+#include "SitesWindow.h"
 #include "SummaryPage.h"
 #include "SynthesisPage.h"
 #include "ToolBarPage.h"
@@ -47,7 +48,9 @@ MainWindow::MainWindow(MessageBoxes &boxes, const StartOptions &options, FileDia
                                                   analyze, analyze.summary(), analyze.list(),
                                                   *ui_->grbGenGarbCollCode});
     saving_ = std::make_unique<SaveCommands>(*view_, store_);
-    controller_ = std::make_unique<MonitorController>(*view_);
+    sites_ = new SitesWindow(this);
+    controller_ = std::make_unique<MonitorController>(*view_, Connection::ThreadStarter{}, sites_);
+    sites_->setController(&controller_->sites());
     setUpPages();
     setUpGroups();
     connectOperations();
@@ -168,6 +171,8 @@ void MainWindow::connectOperations()
     connect(u.mnuMainViewStopContinousStatus, &QAction::triggered, this,
             &MainWindow::mnuMainViewStopContinousStatusClick);
     connect(u.mnuMainViewGetList, &QAction::triggered, this, &MainWindow::mnuMainViewGetListClick);
+    connect(u.mnuMainViewSites, &QAction::triggered, this, &MainWindow::mnuMainViewSitesClick);
+    connect(&u.grbAnalyze->list(), &ListPage::fullPathChosen, sites_, &SitesWindow::setFullPath);
     connect(&u.grbAnalyze->list(), &ListPage::columnClicked, this, &MainWindow::OnListColClick);
     connect(u.mnuMainCodeGenerate, &QAction::triggered, this, &MainWindow::mnuMainCodeGenerateClick);
     connect(u.mnuMainFileSaveStatus, &QAction::triggered, this, &MainWindow::mnuMainFileSaveStatusClick);
@@ -191,6 +196,7 @@ void MainWindow::applySettings(const MonitorSettings &settings)
     ui_->grbConnect->applySettings(settings);
     ui_->grbAnalyze->list().applySettings(settings);
     ui_->grbGenGarbCollCode->applySettings(settings);
+    sites_->setFullPath(ui_->grbAnalyze->list().fullPath());
 }
 
 void MainWindow::applyStartOptions(const StartOptions &options)
@@ -234,6 +240,13 @@ void MainWindow::mnuMainViewContinousStatusClick() { controller_->startContinuou
 void MainWindow::mnuMainViewStopContinousStatusClick() { controller_->stopContinuous(); }
 
 void MainWindow::mnuMainViewGetListClick() { controller_->getList(); }
+
+void MainWindow::mnuMainViewSitesClick()
+{
+    sites_->show();
+    sites_->raise();
+    sites_->activateWindow();
+}
 
 void MainWindow::OnListColClick(int column)
 {
@@ -313,6 +326,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (!closing_) {
         closing_ = true;
+        sites_->close();
         controller_->shutDown();
         if (writeSettingsAtQuit_)
             currentSettings().save(store_);

@@ -26,6 +26,7 @@ namespace vexal::monitor {
 
 class About;
 class FileDialogs;
+class SitesWindow;
 class GuiView;
 class MessageBoxes;
 struct MonitorSettings;
@@ -47,6 +48,7 @@ public:
     ~MainWindow() override;
 
     MonitorController &controller() { return *controller_; }
+    SitesWindow &sitesWindow() { return *sites_; }
     QString statusText() const;
 
 public slots:
@@ -58,6 +60,7 @@ public slots:
     void mnuMainViewContinousStatusClick();
     void mnuMainViewStopContinousStatusClick();
     void mnuMainViewGetListClick();
+    void mnuMainViewSitesClick();
     void OnListColClick(int column);
     void mnuMainCodeGenerateClick();
     void mnuMainFileSaveStatusClick();
@@ -93,6 +96,7 @@ private:
     FileDialogs &dialogs_;
     QLabel *statusLine_ = nullptr;
     About *about_ = nullptr;
+    SitesWindow *sites_ = nullptr;
     CommandGroups groups_;
     SettingsStore store_;
     bool writeSettingsAtQuit_ = true;

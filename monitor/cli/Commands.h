@@ -20,6 +20,8 @@ int runFollow(const Options &options, Session &session);
 int runList(const Options &options, Session &session);
 int runCode(const Options &options, Session &session);
 int runCheck(const Options &options, Session &session);
+int runSites(const Options &options, Session &session);
+int runGrowthCheck(const Options &options, Session &session);
 
 // Prints the counters of the last status reply as the summary table of
 // `summary` shows them.

@@ -29,8 +29,9 @@ enum Applies : unsigned {
     kPause = 1u << unsigned(Command::Pause),
     kFollow = 1u << unsigned(Command::Follow),
     kCheck = 1u << unsigned(Command::Check),
-    kEvery = kSummary | kWatch | kList | kCode | kPause | kFollow | kCheck,
-    kPrinting = kSummary | kWatch | kList | kCode | kFollow | kCheck,
+    kSites = 1u << unsigned(Command::Sites),
+    kEvery = kSummary | kWatch | kList | kCode | kPause | kFollow | kCheck | kSites,
+    kPrinting = kSummary | kWatch | kList | kCode | kFollow | kCheck | kSites,
     kShowingLists = kList | kFollow | kCheck,
 };
 
@@ -55,7 +56,9 @@ const CommandSpec kCommands[] = {
     {Command::Code, "code", "The VexalFreeThese statements the window would generate and save."},
     {Command::Pause, "pause", "Pause the application until Enter, Ctrl+C or --for, then release it."},
     {Command::Follow, "follow", "Answer the application's VexalShowStatus and VexalShowList calls until it ends."},
-    {Command::Check, "check", "Exit with status 1 when the live blocks exceed the limits, printing them."},
+    {Command::Check, "check", "Exit with status 1 when the live blocks exceed the limits, printing them; with "
+                              "--growth, when a leak site keeps growing."},
+    {Command::Sites, "sites", "The live blocks grouped by call site, the largest first; --watch for their growth."},
 };
 
 struct OptionSpec {
@@ -73,13 +76,20 @@ const OptionSpec kOptionSpecs[] = {
     {"timeout", "MS", "Wait at most MS milliseconds for each reply (default %1).", kEvery},
     {"wait", "MS", "Keep trying to connect for up to MS milliseconds, for an application still starting "
                    "(default 0: try once).", kEvery},
-    {"format", "text|csv|json", "Print text (the window's saved files), CSV or JSON (default text).", kPrinting},
-    {"period", "MS", "Milliseconds from one sample to the next request (default 1000).", kWatch},
-    {"count", "N", "Stop after N samples (default 0: until interrupted).", kWatch},
-    {"full-path", "", "Show file names whole, not only what follows the last slash.", kShowingLists},
+    {"format", "text|csv|json", "Print text (the window's saved files; the sites as a table), CSV or JSON "
+                                "(default text).", kPrinting},
+    {"period", "MS", "Milliseconds from one sample to the next request (default 1000).", kWatch | kSites | kCheck},
+    {"count", "N", "Stop after N samples (default 0: until interrupted).", kWatch | kSites},
+    {"full-path", "", "Show file names whole, not only what follows the last slash.", kShowingLists | kSites},
     {"sort", "file|line|type|size|thread|index|pointer", "Sort the list by this column.", kShowingLists},
+    {"sort", "bytes|blocks|growth|site", "Order the sites by this, the largest first (site: by name; default "
+                                         "bytes).", kSites},
     {"descending", "", "Sort in descending order.", kShowingLists},
-    {"since-index", "N", "Only the records whose index is N or more.", kShowingLists | kCode},
+    {"since-index", "N", "Only the records whose index is N or more.", kShowingLists | kCode | kSites},
+    {"top", "N", "Only the first N sites (default 0: all).", kSites},
+    {"watch", "", "A sample every --period until interrupted or --count samples, each site with its change "
+                  "since the first sample, its growth and its verdict.", kSites},
+    {"growth", "SECONDS", "Watch the leak sites for this long and fail when one is growing at the end.", kCheck},
     {"any-file", "", "Regardless of file name.", kCode},
     {"calling-thread", "", "Only the calling thread.", kCode},
     {"line", "all|exact|MIN:MAX", "Lines: all, the exact line, or between MIN and MAX (default exact).", kCode},
@@ -120,9 +130,13 @@ public:
     explicit Parser(unsigned commands) : help_(parser_.addHelpOption())
     {
         parser_.setApplicationDescription(QString::fromLatin1(kDescription));
+        QStringList added;
         for (const OptionSpec &spec : kOptionSpecs) {
-            if (!(spec.commands & commands))
+            // An option of two commands with values of their own (sort) is
+            // described once when the commands are not yet told apart.
+            if (!(spec.commands & commands) || added.contains(QLatin1String(spec.name)))
                 continue;
+            added << QLatin1String(spec.name);
             parser_.addOption(*spec.valueName ? QCommandLineOption(QString::fromLatin1(spec.name), describe(spec),
                                                                    QString::fromLatin1(spec.valueName))
                                               : QCommandLineOption(QString::fromLatin1(spec.name), describe(spec)));
@@ -209,6 +223,19 @@ public:
         into = {int(FilterChoice::Between), min, max};
     }
 
+    void seconds(const char *name, double max, std::optional<std::chrono::milliseconds> &into)
+    {
+        if (!isSet(name))
+            return;
+        bool ok = false;
+        const double seconds = value(name).toDouble(&ok);
+        if (ok && std::isfinite(seconds) && seconds >= 0 && seconds <= max)
+            into = std::chrono::milliseconds(std::llround(seconds * 1000));
+        else
+            fail(QStringLiteral("--%1 takes a number of seconds from 0 to %2, not '%3'")
+                     .arg(QLatin1String(name)).arg(max).arg(value(name)));
+    }
+
     template <class Value, std::size_t N>
     void oneOf(const char *name, const std::pair<const char *, Value> (&choices)[N], Value &into)
     {
@@ -240,6 +267,9 @@ private:
 
 const std::pair<const char *, Format> kFormats[] = {
     {"text", Format::Text}, {"csv", Format::Csv}, {"json", Format::Json}};
+const std::pair<const char *, monitor::SiteColumn> kSiteOrders[] = {
+    {"bytes", monitor::SiteColumn::Bytes}, {"blocks", monitor::SiteColumn::Blocks},
+    {"growth", monitor::SiteColumn::Growth}, {"site", monitor::SiteColumn::Site}};
 const std::pair<const char *, ListColumn> kColumns[] = {
     {"file", ListColumn::File},       {"line", ListColumn::Line},   {"type", ListColumn::MemType},
     {"size", ListColumn::Memory},     {"thread", ListColumn::ThreadId}, {"index", ListColumn::Index},
@@ -258,6 +288,28 @@ void readTarget(Reader &reader, Target &target)
     reader.milliseconds("wait", 0, target.wait);
 }
 
+// sites and check --growth: options that only make sense together.
+void readSitesOptions(Reader &reader, Options &options)
+{
+    options.watch = reader.isSet("watch");
+    reader.number("top", 0, std::numeric_limits<long long>::max(), options.top);
+    reader.seconds("growth", kHoldSecondsMax, options.growth);
+    const bool sampling = options.watch || options.growth.has_value() || options.command == Command::Watch;
+    if (!sampling && (reader.isSet("period") || reader.isSet("count")))
+        reader.fail(options.command == Command::Check ? QStringLiteral("--period goes with --growth")
+                                                      : QStringLiteral("--period and --count go with --watch"));
+    if (!options.growth)
+        return;
+    if (reader.isSet("max-blocks") || reader.isSet("max-bytes"))
+        reader.fail(QStringLiteral("--growth checks the sites' growth, not --max-blocks or --max-bytes"));
+    // Fewer samples than a verdict needs would pass any leak unseen.
+    const long long samples = options.growth->count() / options.period.count() + 1;
+    if (samples < static_cast<long long>(monitor::kMinSamples))
+        reader.fail(QStringLiteral("--growth %1 with --period %2 takes %3 samples; a verdict needs at least %4")
+                        .arg(reader.value("growth")).arg(options.period.count()).arg(samples)
+                        .arg(monitor::kMinSamples));
+}
+
 void readCommandOptions(Reader &reader, Options &options)
 {
     reader.oneOf("format", kFormats, options.format);
@@ -265,7 +317,9 @@ void readCommandOptions(Reader &reader, Options &options)
     reader.number("count", 0, std::numeric_limits<long long>::max(), options.count);
 
     options.fullPath = reader.isSet("full-path");
-    if (reader.isSet("sort")) {
+    if (options.command == Command::Sites) {
+        reader.oneOf("sort", kSiteOrders, options.siteOrder);
+    } else if (reader.isSet("sort")) {
         ListColumn column = ListColumn::File;
         reader.oneOf("sort", kColumns, column);
         options.sortColumn = column;
@@ -282,15 +336,8 @@ void readCommandOptions(Reader &reader, Options &options)
     reader.number("indent", 0, kIndentMax, synthesis.indentation);
     synthesis.tabs = reader.isSet("tabs");
 
-    if (reader.isSet("for")) {
-        bool ok = false;
-        const double seconds = reader.value("for").toDouble(&ok);
-        if (ok && std::isfinite(seconds) && seconds >= 0 && seconds <= kHoldSecondsMax)
-            options.holdFor = std::chrono::milliseconds(std::llround(seconds * 1000));
-        else
-            reader.fail(QStringLiteral("--for takes a number of seconds from 0 to %1, not '%2'")
-                            .arg(kHoldSecondsMax).arg(reader.value("for")));
-    }
+    reader.seconds("for", kHoldSecondsMax, options.holdFor);
+    readSitesOptions(reader, options);
 
     // A limit given to follow is a check asked for: ignoring it would let a
     // leak pass unseen.

@@ -5,6 +5,7 @@
 
 #include <connection/Connection.h>
 #include <list/RecordTable.h>
+#include <sites/SiteColumns.h>
 #include <synthesis/CodeSynthesis.h>
 
 #include <QByteArray>
@@ -16,7 +17,7 @@
 
 namespace vexal::cli {
 
-enum class Command { Summary, Watch, List, Code, Pause, Follow, Check };
+enum class Command { Summary, Watch, List, Code, Pause, Follow, Check, Sites };
 enum class Format { Text, Csv, Json };
 
 // Where the application listens and how long vxl waits for it.
@@ -35,9 +36,17 @@ struct Options {
     Target target;
     Format format = Format::Text;
 
-    // watch
+    // watch, sites --watch, check --growth
     std::chrono::milliseconds period{1000};
     long long count = 0;  // 0: until interrupted
+
+    // sites
+    bool watch = false;
+    long long top = 0;  // 0: every site
+    monitor::SiteColumn siteOrder = monitor::SiteColumn::Bytes;
+
+    // check --growth: how long to watch the sites
+    std::optional<std::chrono::milliseconds> growth;
 
     // list, code, check, follow: the records shown, their order and names
     bool fullPath = false;

@@ -33,7 +33,9 @@ int run(const Options &options, Session &session)
     case Command::Code:
         return runCode(options, session);
     case Command::Check:
-        return runCheck(options, session);
+        return options.growth ? runGrowthCheck(options, session) : runCheck(options, session);
+    case Command::Sites:
+        return runSites(options, session);
     }
     return kBadUsage;
 }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "LinkedList.h"
 
-#include "LinkedListInternal.h"
-
 #include <cstdlib>
 
 namespace {
@@ -48,6 +46,34 @@ Link *stopAnchor(Link *link)
     return link;
 }
 
+// Puts `fresh` next to `at` by the same rule as LinkedListAdd. `fresh` must
+// not be in a list.
+void insertLink(Link *at, int position, Link *fresh)
+{
+    const bool before = (position == 0 && at->prev != nullptr) || (position == 1 && at->next == nullptr);
+    if (before) {
+        fresh->next = at;
+        fresh->prev = at->prev;
+        at->prev->next = fresh;
+        at->prev = fresh;
+    } else {
+        fresh->next = at->next;
+        fresh->prev = at;
+        if (at->next != nullptr)
+            at->next->prev = fresh;
+        at->next = fresh;
+    }
+}
+
+// Takes a data link out of its list without freeing it.
+void unlinkLink(Link *link)
+{
+    link->prev->next = link->next;
+    link->next->prev = link->prev;
+    link->prev = nullptr;
+    link->next = nullptr;
+}
+
 Link *firstLink(Link *link) { return nextLink(startAnchor(link)); }
 Link *lastLink(Link *link) { return prevLink(stopAnchor(link)); }
 
@@ -59,7 +85,7 @@ Link *addLink(Link *at, int position, intptr_t datum)
     if (fresh == nullptr)
         return nullptr;
     initLink(fresh);
-    vexal::list::insert(at, position, fresh);
+    insertLink(at, position, fresh);
     fresh->datum = datum;
     return fresh;
 }
@@ -68,21 +94,11 @@ void removeLink(Link *link)
 {
     if (link == nullptr || link->prev == nullptr || link->next == nullptr || isAnchor(link))
         return;
-    vexal::list::unlink(link);
+    unlinkLink(link);
     std::free(link);
 }
 
 } // namespace
-
-namespace vexal::list {
-
-void detachAll(Link *start, Link *stop) noexcept
-{
-    start->next = stop;
-    stop->prev = start;
-}
-
-} // namespace vexal::list
 
 extern "C" {
 

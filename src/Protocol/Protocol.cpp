@@ -124,6 +124,33 @@ void callSiteFields(Fields &fields, Record &r)
 }
 
 template <class Fields, class Record>
+void sitesRequestFields(Fields &fields, Record &r)
+{
+    fields.int64(r.sinceIndex);
+}
+
+template <class Fields, class Record>
+void siteFields(Fields &fields, Record &r)
+{
+    fields.text(r.fileName);
+    fields.int32(r.line);
+    fields.int32(r.recordType);
+    fields.int64(r.siteBlocks);
+    fields.int64(r.siteBytes);
+    fields.int64(r.firstIndex);
+    fields.int64(r.lastIndex);
+}
+
+template <class Fields, class Record>
+void sitesEndFields(Fields &fields, Record &r)
+{
+    fields.int64(r.siteCount);
+    fields.int64(r.siteBlocks);
+    fields.int64(r.siteBytes);
+    fields.int64(r.nextIndex);
+}
+
+template <class Fields, class Record>
 void messageFields(int number, Fields &fields, Record &r)
 {
     switch (number) {
@@ -140,6 +167,12 @@ void messageFields(int number, Fields &fields, Record &r)
     case MSG_SHOW_STATUS:
     case MSG_SHOW_LIST:
         callSiteFields(fields, r);
+        break;
+    case MSG_SITES:
+        siteFields(fields, r);
+        break;
+    case MSG_SITES_END:
+        sitesEndFields(fields, r);
         break;
     default:  // 0, 5 and 6 carry nothing; other numbers are no message
         break;
@@ -159,6 +192,23 @@ int decodeCommand(const char (&bytes)[SOCKETDATA_SIZE])
     char field[SOCKETDATA_SIZE];
     extractSocketData(bytes, 0, field);
     return string2int(field);
+}
+
+void encodeSitesRequest(std::int64_t sinceIndex, SocketData &out)
+{
+    encodeCommand(MSG_SITES, out);
+    TransferRecord request{};
+    request.sinceIndex = sinceIndex;
+    Writer writer(out);
+    sitesRequestFields(writer, request);
+}
+
+std::int64_t decodeSitesRequest(const char (&bytes)[SOCKETDATA_SIZE])
+{
+    TransferRecord request{};
+    Reader reader(bytes);
+    sitesRequestFields(reader, request);
+    return request.sinceIndex < 0 ? 0 : request.sinceIndex;
 }
 
 bool encodeReply(const TransferRecord &message, SocketData &out)

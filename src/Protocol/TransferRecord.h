@@ -27,7 +27,11 @@ enum MonitorMessage {
     MSG_PAUSE = 5,        /* request and acknowledgement */
     MSG_RELEASE = 6,      /* request and acknowledgement */
     MSG_SHOW_STATUS = 7,  /* library notice: the application called VexalShowStatus */
-    MSG_SHOW_LIST = 8     /* library notice: the application called VexalShowList */
+    MSG_SHOW_LIST = 8,    /* library notice: the application called VexalShowList */
+    /* Leak sites: the live blocks grouped by call site. A library that does
+     * not know 9 answers nothing, as to any unknown command. */
+    MSG_SITES = 9,        /* request with an index bound; reply: one call site */
+    MSG_SITES_END = 10    /* library, after the last site: the totals */
 };
 
 #define TRANSFER_STATUS_ROWS 12   /* counters sent per memory function: kinds 0 to 11 */
@@ -51,6 +55,15 @@ typedef struct TransferRecord {
     char fileName[TRANSFER_FILENAME_SIZE];
     int threadId;
     int64_t recordIndex;
+    /* Leak sites. A site is file, line and memory function (fileName, line,
+     * recordType); the end message repeats the counts over every site. */
+    int64_t sinceIndex;   /* request 9: only blocks with an index of this or more */
+    int64_t siteBlocks;   /* 9: the site's live blocks; 10: over all sites */
+    int64_t siteBytes;    /* 9: the site's live bytes; 10: over all sites */
+    int64_t firstIndex;   /* 9: lowest index among the site's blocks */
+    int64_t lastIndex;    /* 9: highest index among them */
+    int64_t siteCount;    /* 10: sites sent */
+    int64_t nextIndex;    /* 10: the index the library gives its next block */
 } TransferRecord;
 
 #ifdef __cplusplus

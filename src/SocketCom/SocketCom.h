@@ -63,6 +63,11 @@ typedef struct SocketData {
  * 6; after a failure closeSocket still cleans up. */
 int setupSocket(int maxSendBufSize, int maxReceBufSize, int port, const char *ipAddress);
 
+/* The address a server set up from now on listens on: the dotted IPv4 text,
+ * or every local address for null or "". Returns 1, or 0 for text that is
+ * not an address, leaving the address as it was. */
+int setListenAddress(const char *ipAddress);
+
 /* The two halves of setupSocket; call setupSocket instead. */
 int setupServerSocket(int port);
 int setupClientSocket(int port, const char *ipAddress);

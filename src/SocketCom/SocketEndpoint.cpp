@@ -8,6 +8,7 @@
 #include "SocketPlatform.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,6 +34,9 @@ platform::Address serverSocketAddr{};
 platform::Address clientSocketAddr{};
 MessageAssembler leftOverBytes;
 int winsockStarted = 0;
+// Where servers listen; all zero: every local address. Set before the
+// library's threads start a listen, read by them.
+std::atomic<std::uint32_t> listenOctets{0};
 
 void freeBuffers()
 {
@@ -138,13 +142,29 @@ int setupServerSocket(int port)
     if (handle == kNoSocket)
         return SOCKETCOM_CREATE_FAILED;
     serverSocket.store(handle);
-    const unsigned char anyAddress[4] = {0, 0, 0, 0};
-    serverSocketAddr = makeAddress(port, anyAddress);
+    const std::uint32_t octets = listenOctets.load();
+    unsigned char listenAddress[4];
+    std::memcpy(listenAddress, &octets, 4);
+    serverSocketAddr = makeAddress(port, listenAddress);
     if (!platform::bindTo(handle, serverSocketAddr))
         return SOCKETCOM_BIND_FAILED;
     if (!platform::listenOn(handle))
         return SOCKETCOM_LISTEN_FAILED;
     return SOCKETCOM_OK;
+}
+
+int setListenAddress(const char *ipAddress)
+{
+    int octets[4] = {0, 0, 0, 0};
+    if (ipAddress != nullptr && ipAddress[0] != '\0' && !string2IP4(ipAddress, octets))
+        return 0;
+    unsigned char bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<unsigned char>(octets[i]);
+    std::uint32_t packed;
+    std::memcpy(&packed, bytes, 4);
+    listenOctets.store(packed);
+    return 1;
 }
 
 int setupClientSocket(int port, const char *ipAddress)

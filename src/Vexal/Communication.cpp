@@ -3,8 +3,9 @@
 // commands, send the application's report notices, pause and release.
 #include "Communication.h"
 
-#include "Handover.h"
+#include "ConnectionState.h"
 #include "Protocol.h"
+#include "SiteGrouping.h"
 #include "VexalInternal.h"
 
 #include <cstdarg>
@@ -16,87 +17,43 @@ namespace {
 
 constexpr int kReplyTimeoutMs = static_cast<int>(kReplyTimeout.count());
 
-// Connection state. Allocated once and never destroyed: the threads may
-// still run while the process exits, and must not meet destroyed objects.
-struct State {
-    std::mutex launchMutex;
-    bool launched = false;             // guarded by launchMutex
-    platform::Thread thrLauchThreads;  // guarded by launchMutex
-    Outbox outbox;
-    // Application threads waiting in VexalShowStatus / VexalShowList; each
-    // gate counts its waiters, which is what the "request sent to client"
-    // flags stood for, so that one list end lets all of them go.
-    ReportGate sigStatusRequest;
-    ReportGate sigListRequest;
-    std::atomic<int> freezeEnabled{0};
-    // The sender's copy of one hand-over and its bytes on the wire, and the
-    // receiver's replies not yet handed over: too big for a thread's stack.
-    TransferRecord sending[kBatchMax];
-    char wire[kBatchMax * SOCKETDATA_SIZE];
-    TransferRecord replies[kBatchMax];
-};
-
-State &state()
-{
-    static State *instance = new State;
-    return *instance;
-}
-
 void say(const char *format, ...)
 {
-    if (vxlLog.load(std::memory_order_relaxed) == 0)
+    if (tracking.vxlLog.load(std::memory_order_relaxed) == 0)
         return;
     va_list args;
     va_start(args, format);
-    os.write([&](std::FILE *out) { std::vfprintf(out, format, args); });
+    tracking.os.write([&](std::FILE *out) { std::vfprintf(out, format, args); });
     va_end(args);
 }
 
 void sayReason() { say("\tReason: %s\n", getErrorMessage()); }
 
-// The global lock held on the monitor's behalf. Only the receiver takes and
-// gives it back, the latter also when the connection ends; the sender never
-// does, so the receiver's list cursor is never used without the hold.
-bool holding() { return clientHasEnabledGlobalMutex.load() != 0; }
-
-void takeHold()
-{
-    mutGlobalData.lock();
-    clientHasEnabledGlobalMutex.store(1);
-}
-
-void releaseHold()
-{
-    if (clientHasEnabledGlobalMutex.exchange(0) != 0)
-        mutGlobalData.unlock();
-}
-
 void packStatus(TransferRecord &message)
 {
     for (int row = 0; row < TRANSFER_STATUS_ROWS; ++row) {
-        message.calls[row] = counts[row].calls;
-        message.stillAllocated[row] = counts[row].stillAllocated;
+        message.calls[row] = tracking.counts[row].calls;
+        message.stillAllocated[row] = tracking.counts[row].stillAllocated;
     }
-    message.freeFailed = freeFailed;
-    message.addressNotStored = addressNotStored;
-    message.internalUse = internalUse;
+    message.freeFailed = tracking.freeFailed;
+    message.addressNotStored = tracking.addressNotStored;
+    message.internalUse = tracking.internalUse;
 }
 
 // Encodes `message` and does what its sending means to this side.
 void encode(const TransferRecord &message, SocketData &data)
 {
-    State &st = state();
     if (!protocol::encodeReply(message, data))
         say("Tried to send the invalid command: %d!!!\n", message.command);
     switch (message.command) {
     case MSG_DISCONNECT:
-        goOnSending.store(0);  // the echo is the last message
+        connection.goOnSending.store(0);  // the echo is the last message
         break;
     case MSG_PAUSE:
-        st.freezeEnabled.store(1);
+        connection.freezeEnabled.store(1);
         break;
     case MSG_RELEASE:
-        st.freezeEnabled.store(0);
+        connection.freezeEnabled.store(0);
         break;
     default:
         break;
@@ -124,7 +81,7 @@ int sender()
         // monitor that stops reading cannot block the sender for longer.
         code = sendDataWithin(st.wire, length, kReplyTimeoutMs);
         if (code != 0) {
-            goOnSending.store(0);
+            connection.goOnSending.store(0);
             break;  // the outbox closes below, so nobody waits for this write
         }
         st.outbox.markSent();
@@ -161,13 +118,14 @@ enum class Served {
 
 Served sent(bool written) { return written ? Served::Continue : Served::Broken; }
 
-// The reply to a 3: the record under the list cursor, which moves on.
-TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
+// The reply to a 3: the record the list walk stands on, which moves on.
+TransferRecord nextRecord(RecordWalk &walk, int &lastRecordType)
 {
     TransferRecord message = reply(MSG_LIST_NEXT);
-    // The cursor is only meaningful while the hold keeps the list still.
-    if (cursor != nullptr && holding()) {
-        const AllocationRecord &rec = *recordOf(cursor);
+    // The walk is only meaningful while the hold keeps the records still.
+    const AllocationRecord *current = holding() ? walk.current() : nullptr;
+    if (current != nullptr) {
+        const AllocationRecord &rec = *current;
         message.recordType = rec.type;
         message.recordSize = static_cast<std::int64_t>(exactSize(rec));
         message.line = rec.line;
@@ -176,7 +134,7 @@ TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
         message.recordIndex = static_cast<std::int64_t>(rec.index);
         message.threadId = static_cast<int>(rec.threadId);
         lastRecordType = rec.type;
-        cursor = LinkedListGetNext(cursor);
+        walk.next();
     } else {
         message.recordType = lastRecordType;
         protocol::copyFileName(message.fileName, " Internal Error!!!");
@@ -185,12 +143,12 @@ TransferRecord nextRecord(Link *&cursor, int &lastRecordType)
 }
 
 // Serves one command other than a 3: the receiver answers those in batches.
-Served serve(int command, Link *&cursor)
+Served serve(int command, RecordWalk &walk)
 {
     State &st = state();
     switch (command) {
     case MSG_DISCONNECT:
-        goOnSending.store(0);
+        connection.goOnSending.store(0);
         // Waiting (bounded) for the echo to go out lets the connection end
         // and the next listen start at once, whatever the monitor does next.
         st.outbox.deliver(reply(MSG_DISCONNECT));
@@ -213,8 +171,11 @@ Served serve(int command, Link *&cursor)
         if (!holding())
             takeHold();
         TransferRecord message = reply(MSG_LIST_START);
-        message.listLength = startAnchor != nullptr ? LinkedListLength(startAnchor) : 0;
-        cursor = startAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
+        message.listLength = tracking.started ? static_cast<int>(recordCount()) : 0;
+        if (tracking.started)
+            startWalk(walk);
+        else
+            walk.clear();
         return sent(st.outbox.deliver(message));
     }
     case MSG_LIST_END: {
@@ -224,11 +185,11 @@ Served serve(int command, Link *&cursor)
         packStatus(message);
         if (!st.outbox.deliver(message))
             return Served::Broken;
-        cursor = nullptr;
+        walk.clear();
         // Waiters go first: while the hold lasts, no new notice can enter a
         // gate and be let through by this list end, which is not its own.
         wakeReportWaiters();
-        if (st.freezeEnabled.load() == 0)
+        if (connection.freezeEnabled.load() == 0)
             releaseHold();
         return Served::Continue;
     }
@@ -239,7 +200,7 @@ Served serve(int command, Link *&cursor)
     case MSG_RELEASE:
         if (!st.outbox.deliver(reply(MSG_RELEASE)))
             return Served::Broken;
-        cursor = nullptr;
+        walk.clear();
         releaseHold();
         return Served::Continue;
     default:
@@ -248,15 +209,33 @@ Served serve(int command, Link *&cursor)
     }
 }
 
+// The leak sites: grouped in one short hold, sent after it.
+Served serveSites(std::int64_t sinceIndex)
+{
+    const bool took = !holding();  // not when paused, or within a list transfer
+    if (took)
+        takeHold();
+    sites::Grouping grouping;
+    const bool grouped = grouping.collect(std::uint64_t(sinceIndex));
+    const std::uint64_t nextIndex = tracking.globalIndex.load(std::memory_order_relaxed);
+    if (took)
+        releaseHold();
+    if (grouped)
+        grouping.merge();
+    else
+        say("Could not group the leak sites: out of memory!\n");
+    return sent(sites::send(grouping, grouped, nextIndex, state().outbox));
+}
+
 // Ends a connection, whatever ended it: the application never stays stopped,
 // its report calls return, the next monitor starts unpaused, and the sender
 // is woken to finish. The socket is closed once both threads are done with it.
 void endConnection(bool farewell)
 {
     State &st = state();
-    goOnSending.store(0);
+    connection.goOnSending.store(0);
     releaseHold();
-    st.freezeEnabled.store(0);
+    connection.freezeEnabled.store(0);
     wakeReportWaiters();
     // A monitor whose reading side is still open gets a final 0. Not after
     // a reply that could not be written: that would only wait again.
@@ -269,14 +248,14 @@ void endConnection(bool farewell)
 int receiver()
 {
     State &st = state();
-    Link *cursor = nullptr;
+    RecordWalk walk;
     int lastRecordType = 0;
     int pending = 0;  // answered 3s in st.replies, not handed over yet
     SocketData data;
     int code;
     bool farewell = true;
     while ((code = readSocketData(&data)) == 0) {
-        if (goOnSending.load() == 0)
+        if (connection.goOnSending.load() == 0)
             break;
         const int command = protocol::decodeCommand(data.data);
         Served served = Served::Continue;
@@ -284,7 +263,7 @@ int receiver()
             // The answers to 3s that arrived together go out in one write:
             // a monitor that asks for many records at once gets them at the
             // speed of the connection, not of one hand-over per record.
-            st.replies[pending++] = nextRecord(cursor, lastRecordType);
+            st.replies[pending++] = nextRecord(walk, lastRecordType);
             if (pending < kBatchMax && socketDataWaiting() != 0)
                 continue;
         }
@@ -292,8 +271,10 @@ int receiver()
             served = sent(st.outbox.deliver(st.replies, pending));
             pending = 0;
         }
-        if (command != MSG_LIST_NEXT && served == Served::Continue)
-            served = serve(command, cursor);
+        if (command == MSG_SITES && served == Served::Continue)
+            served = serveSites(protocol::decodeSitesRequest(data.data));
+        else if (command != MSG_LIST_NEXT && served == Served::Continue)
+            served = serve(command, walk);
         if (served != Served::Continue) {
             // The commands the monitor queued behind are dropped unread.
             farewell = served == Served::Disconnect;
@@ -323,14 +304,14 @@ bool serveConnection()
 {
     State &st = state();
     st.outbox.open();
-    goOnSending.store(1);
+    connection.goOnSending.store(1);
     platform::Thread thrSender, thrReceiver;
     thrSender.start(sender);
     thrReceiver.start(receiver);
     const bool started = thrSender.started() && thrReceiver.started();
     if (!started) {
         say("Could not launch communication threads towards the client!\n");
-        goOnSending.store(0);
+        connection.goOnSending.store(0);
         st.outbox.close();
         shutdownConnection();  // a started receiver returns from its read
     }
@@ -344,13 +325,14 @@ bool serveConnection()
 
 int launchComThreads()
 {
+    State &st = state();
     for (;;) {
-        int port = portNumber.load();
+        int port = st.portNumber.load();
         int code = setupSocket(protocol::kSocketBufferSize, protocol::kSocketBufferSize, port, nullptr);
 #if !defined(_WIN32)
-        // No address reuse is asked for: each new monitor gets the next port
-        // (unless VexalInit chose another port meanwhile).
-        portNumber.compare_exchange_strong(port, port + 1);
+        // Each new monitor gets the next port (unless VexalInit chose
+        // another port meanwhile).
+        st.portNumber.compare_exchange_strong(port, port + 1);
 #endif
         if (code != 0) {
             sayBadSetup(code);
@@ -386,10 +368,11 @@ int launchThreadMain()
 
 } // namespace
 
-bool launch()
+bool launch(int port)
 {
     State &st = state();
     std::lock_guard<std::mutex> guard(st.launchMutex);
+    st.portNumber.store(port);
     if (st.launched)
         return true;
     st.thrLauchThreads.detach();  // an earlier launch thread that has ended
@@ -409,7 +392,7 @@ void closeThreadHandles()
 bool announceReport(int message, const char *file, int line, bool *signalled)
 {
     State &st = state();
-    if (goOnSending.load() == 0)
+    if (connection.goOnSending.load() == 0)
         return false;
     ReportGate &gate = message == MSG_SHOW_STATUS ? st.sigStatusRequest : st.sigListRequest;
     const std::uint64_t entered = gate.enter();
@@ -422,9 +405,13 @@ bool announceReport(int message, const char *file, int line, bool *signalled)
         gate.leave();
         return false;
     }
-    mutGlobalData.unlock();
+    // Every level this thread holds goes, also that of a records walk it is
+    // in (Windows), or the monitor could not take the lock to fetch the
+    // data; the walk's levels come back afterwards, the report's own not.
+    const std::uint32_t levels = tracking.mutGlobalData.unlockAll();
     const bool fetched = gate.wait(entered, kReplyTimeout);
     gate.leave();
+    tracking.mutGlobalData.relock(levels > 0 ? levels - 1 : 0);
     if (signalled != nullptr)
         *signalled = fetched;
     return true;

@@ -5,13 +5,15 @@
 
 namespace vexal::comm {
 
-// Starts the launch thread unless it already runs (one per process; it reads
-// the port anew before every listen). False when the thread cannot be started.
-bool launch();
+// Starts the launch thread on `port` unless it already runs (one per
+// process; it reads the port anew before every listen, so a running thread
+// takes `port` for its next listen). False when the thread cannot be started.
+bool launch(int port);
 
 // Called with the global lock held. When a monitor is being served, announces
 // a VexalShowStatus (7) or VexalShowList (8) call to it, gives the lock back
-// and waits, bounded, until the monitor has fetched the data; returns true,
+// (the caller's own levels of it, if any, are taken again afterwards) and
+// waits, bounded, until the monitor has fetched the data; returns true,
 // and *signalled says whether the wait ended before its time ran out.
 // Otherwise (also when the notice could not be sent) returns false with the
 // lock still held: the caller prints locally.

@@ -1,46 +1,25 @@
 // SPDX-License-Identifier: MIT
-// Tracking core: library state, lifecycle, the wrappers and the two workers
-// (allocate, release) that every wrapper funnels into.
+// Tracking core: the library's state, the portable wrappers and the two
+// workers (allocate, release) that every wrapper funnels into. Kept in one
+// file so that the wrappers' calls of the workers can be inlined.
 #include "Communication.h"
-#include "LinkedListInternal.h"
+#include "LinkedList.h"
 #include "Platform.h"
 #include "RecordStore.h"
 #include "VexalInternal.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace vexal {
 
-const char *const methodNames[kMemoryTypes] = {
-    "malloc",      "calloc",     "realloc",   "strdup",     "wcsdup",      "mbsdup",
-    "GlobalAlloc", "LocalAlloc", "HeapAlloc", "HeapReAlloc", "valloc",     "memalign",
-    "free",        "GlobalFree", "LocalFree", "HeapFree"};
-
-std::atomic<int> vxlOn{0};
-std::atomic<int> vxlLog{0};
-Output os;
-platform::CoreLock mutGlobalData;
-
-CountRow counts[kCountRows];
-std::atomic<std::uint64_t> globalIndex{0};
-std::int64_t internalUse = 0;
-std::int64_t freeFailed = 0;
-std::int64_t addressNotStored = 0;
-Link *startAnchor = nullptr;
-Link *stopAnchor = nullptr;
-
-std::atomic<int> portNumber{0};
-std::atomic<int> clientHasEnabledGlobalMutex{0};
-std::atomic<int> goOnSending{0};
+TrackingState tracking;
 
 namespace {
 
-NodePool nodePool;
-AddressIndex addressIndex{nodePool};
-NameTable fileNames;
-LargeSizes largeSizes;
+RecordStore records;
 
+// What the reports call internal use: a record, a list link and a copy of
+// the file name per record, whatever the records really take.
 constexpr std::int64_t kBytesPerRecordBase =
     static_cast<std::int64_t>(sizeof(AllocationRecord) + sizeof(Link) + 1);
 
@@ -50,132 +29,154 @@ constexpr const char *kNoteFailed = " FAILED!!!";
 constexpr const char *kNoteNullFree = " FAILED, memory perhaps already freed!!!";
 constexpr const char *kNoteNotRegistered = " (the pointer was not registered by Vexal)";
 
-constexpr const char *ownSourceName()
+// Internal use of a record, as the reports count it.
+std::int64_t useOf(const AllocationRecord &rec)
 {
-    const char *name = __FILE__;
-    for (const char *p = __FILE__; *p != '\0'; ++p) {
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    }
-    return name;
+    return kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec.file));
 }
 
-void logIllegalSwitch(int value, int sourceLine)
+// Makes a record; null when the bookkeeping has no memory for it.
+[[gnu::always_inline]] inline AllocationRecord *addRecord(void *address, std::uint64_t size, int line,
+                                                          const char *file, int type)
 {
-    os.write([&](std::FILE *out) {
-        std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value,
-                     ownSourceName(), sourceLine);
-    });
-}
-
-// The size recorded for a request, whole.
-std::uint64_t recordedSize(const AllocationRequest &rq)
-{
-    switch (rq.type) {
-    case VXL_CALLOC:
-        return static_cast<std::uint64_t>(rq.count) * rq.size;
-    case VXL_STRDUP:
-        return std::strlen(rq.source) + 1;
-    default:
-        return rq.size;
-    }
-}
-
-// Makes and appends a record. A record that cannot be made (out of memory
-// for bookkeeping) is simply not made: the block stays the application's,
-// untracked. Returns null then.
-AllocationRecord *addLink(void *address, std::uint64_t size, int line, const char *file, int type)
-{
-    RecordNode *node = nodePool.acquire();
-    if (node == nullptr)
+    const std::uint64_t index = tracking.globalIndex.load(std::memory_order_relaxed);
+    AllocationRecord *rec = records.add(address, size, line, file, type, currentThreadId(), index);
+    if (rec == nullptr)
         return nullptr;
-    const char *name = fileNames.acquire(file != nullptr ? file : "");
-    if (name == nullptr) {
-        nodePool.release(node);
-        return nullptr;
-    }
-    AllocationRecord &rec = node->record;
-    rec.address = address;
-    // The public field keeps 32 bits; a larger block is kept whole beside it.
-    rec.size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
-    rec.line = line;
-    rec.file = name;
-    rec.type = type;
-    rec.threadId = currentThreadId();
-    rec.index = globalIndex.load(std::memory_order_relaxed);
-    node->link.datum = reinterpret_cast<intptr_t>(&rec);
-    const bool large = rec.size == kSaturatedSize;
-    if ((large && !largeSizes.put(node, size)) || !addressIndex.insert(node)) {
-        if (large)
-            largeSizes.erase(node);
-        fileNames.release(name);
-        nodePool.release(node);
-        return nullptr;
-    }
-    globalIndex.store(rec.index + 1, std::memory_order_relaxed);
-    internalUse += kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(name));
-    list::insert(stopAnchor, 0, &node->link);
-    return &rec;
+    tracking.globalIndex.store(index + 1, std::memory_order_relaxed);
+    tracking.internalUse += useOf(*rec);
+    return rec;
 }
 
 // Drops a record that is no longer in the address index.
-void dropDetached(RecordNode *node)
+void dropDetached(AllocationRecord *rec, std::uint32_t number)
 {
-    recordLeaving(&node->link);
-    internalUse -= kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(node->record.file));
-    if (node->record.size == kSaturatedSize)
-        largeSizes.erase(node);
-    list::unlink(&node->link);
-    fileNames.release(node->record.file);
-    nodePool.release(node);
+    tracking.internalUse -= useOf(*rec);
+    records.drop(rec, number);
 }
 
 // Takes a record's bytes out of its row.
-void subtractSize(const AllocationRecord &rec)
+[[gnu::always_inline]] inline void subtractSize(const AllocationRecord &rec)
 {
-    counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
+    tracking.counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
-void removeLink(Link *link)
+[[gnu::always_inline]] inline void removeRecord(AllocationRecord *rec)
 {
-    RecordNode *node = nodeOf(link);
-    addressIndex.erase(node);
-    dropDetached(node);
+    tracking.internalUse -= useOf(*rec);
+    records.remove(rec);
+}
+
+// Counts a recorded block. Lock held.
+[[gnu::always_inline]] inline void countBlock([[maybe_unused]] AllocationRecord *record, std::uint64_t size, int type,
+                                              [[maybe_unused]] void *heap)
+{
+    tracking.counts[type].calls += 1;
+    tracking.counts[type].stillAllocated += static_cast<std::int64_t>(size);
+#if defined(_WIN32)
+    record->heap = heap;
+#endif
+}
+
+// The line of an allocating call; out of the way of the calls that write none.
+[[gnu::cold]] [[gnu::noinline]] void logAllocation(const char *note, void *result, int type, std::uint64_t size,
+                                                   const char *file, int line, std::uint64_t index)
+{
+    logInfo(methodNames[type], note, file, line, type, static_cast<std::int64_t>(size), result, currentThreadId(),
+            index);
+}
+
+// Gives back a block that could not be recorded.
+[[gnu::cold]] void giveBack(void *block, int type, [[maybe_unused]] void *heap)
+{
+#if defined(_WIN32)
+    platform::releaseBlock(platform::releaseKindOf(type), block, heap, 0);
+#else
+    platform::releaseBlock(platform::releaseKindOf(type), block);
+#endif
+}
+
+// The end of every allocating call but a reallocation, once the platform
+// call is made: records and logs it. A block that cannot be recorded is
+// given back and the call fails: no block goes out untracked. Inline in the
+// wrappers that need no request: the path programs take most.
+[[gnu::always_inline]] inline void *recordNew(void *result, int type, std::uint64_t size, const char *file, int line,
+                                              void *heap = nullptr, const char *note = "")
+{
+    if (tracking.vxlOn.load(std::memory_order_relaxed) == 0)
+        return result;
+    if (result == nullptr) {
+        logAllocation(kNoteFailed, nullptr, type, size, file, line,
+                      tracking.globalIndex.load(std::memory_order_relaxed));
+        return nullptr;
+    }
+    std::uint64_t indexAfter;
+    bool recorded;
+    {
+        LockGuard guard(tracking.mutGlobalData);
+        if (!tracking.started)  // called after VexalFinish: nothing to record into
+            return result;
+        AllocationRecord *record = addRecord(result, size, line, file, type);
+        recorded = record != nullptr;
+        if (recorded)
+            countBlock(record, size, type, heap);
+        indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
+    }
+    if (!recorded) {
+        giveBack(result, type, heap);
+        logAllocation(kNoteFailed, nullptr, type, size, file, line, indexAfter);
+        return nullptr;
+    }
+    if (logging())
+        logAllocation(note, result, type, size, file, line, indexAfter);
+    return result;
 }
 
 } // namespace
 
+// A block whose record cannot be made is not handed out: the call fails as
+// a failed allocation and nothing is counted. A realloc has what its new
+// record needs before its platform call, as the old block may be gone after.
 void *allocate(AllocationRequest &rq)
 {
-    const bool tracking = vxlOn.load(std::memory_order_relaxed) != 0;
+    const bool trackingOn = tracking.vxlOn.load(std::memory_order_relaxed) != 0;
     const bool isRealloc = rq.type == VXL_REALLOC || rq.type == VXL_HEAPREALLOC;
-    const std::uint64_t size = rq.type == VXL_STRDUP && rq.source == nullptr ? 0 : recordedSize(rq);
+    const std::uint64_t size = rq.size;  // whole, for the counters and the line
+    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
+    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
+    const auto failed = [&] {
+        if (trackingOn)
+            logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size),
+                    nullptr, currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        return nullptr;
+    };
+
+    // A realloc of null (how allocators built on realloc, Lua's for one,
+    // make every block) frees nothing: it is recorded as a new block is,
+    // with one turn of the lock.
+    const bool fromNothing = rq.type == VXL_REALLOC && rq.oldPtr == nullptr && !freedBySizeZero;
 
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
-    RecordNode *oldNode = nullptr;
-    if (isRealloc && tracking) {
-        LockGuard guard(mutGlobalData);
-        if (stopAnchor != nullptr && rq.oldPtr != nullptr) {
-            Link *old = getLink(rq.oldPtr);
-            if (old != nullptr) {
-                oldNode = nodeOf(old);
-                addressIndex.erase(oldNode);
-            }
+    AllocationRecord *oldRecord = nullptr;
+    std::uint32_t oldNumber = 0;
+    RecordStore::Reservation fresh;
+    if (isRealloc && trackingOn && !fromNothing) {
+        LockGuard guard(tracking.mutGlobalData);
+        if (tracking.started && !freedBySizeZero && !records.reserve(fresh, size, rq.file))
+            return failed();  // the old block and its record stay as they are
+        if (tracking.started && rq.oldPtr != nullptr) {
+            oldRecord = records.find(rq.oldPtr);
+            if (oldRecord != nullptr)
+                oldNumber = records.unindex(oldRecord);
         }
     }
 
     void *result = nullptr;
     switch (rq.type) {
-    case VXL_MALLOC: result = platform::allocMalloc(rq.size); break;
-    case VXL_CALLOC: result = platform::allocCalloc(rq.count, rq.size); break;
     case VXL_REALLOC: result = platform::allocRealloc(rq.oldPtr, rq.size); break;
-    case VXL_STRDUP: result = rq.source != nullptr ? platform::allocStrdup(rq.source) : nullptr; break;
-#if !defined(_WIN32)
-    case VXL_VALLOC: result = platform::allocValloc(rq.size); break;
-    case VXL_MEMALIGN: result = platform::allocMemalign(rq.count, rq.size); break;
-#else
+#if defined(_WIN32)
     case VXL_WCSDUP: result = rq.wideSource != nullptr ? platform::allocWcsdup(rq.wideSource) : nullptr; break;
     case VXL_MBSDUP:
         result = rq.multiByteSource != nullptr ? platform::allocMbsdup(rq.multiByteSource) : nullptr;
@@ -186,12 +187,18 @@ void *allocate(AllocationRequest &rq)
     case VXL_HEAPREALLOC: result = platform::reallocHeap(rq.heap, rq.heapFlags, rq.oldPtr, rq.size); break;
 #endif
     default:
-        logIllegalSwitch(rq.type, __LINE__);
+        logIllegalSwitch(rq.type, __FILE__, __LINE__);
         return nullptr;
     }
 
-    // Only realloc gives a size of 0 that meaning; HeapReAlloc does not.
-    const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
+#if defined(_WIN32)
+    void *heap = rq.heap;
+#else
+    void *heap = nullptr;
+#endif
+    if (!isRealloc || fromNothing)
+        return recordNew(result, rq.type, size, rq.file, rq.line, heap, fromNothing ? kNoteNotMonitored : "");
+
     if (freedBySizeZero && result != nullptr) {
         // Some platforms hand out a minimal block for realloc(p, 0); the
         // contract is "old block freed, null returned", so give it back.
@@ -200,54 +207,45 @@ void *allocate(AllocationRequest &rq)
     }
 
     if (result == nullptr && !freedBySizeZero) {
-        if (oldNode != nullptr) {
-            // A failed realloc leaves the old block, so its record returns;
-            // if the index cannot take it back, the block goes untracked
-            // rather than keep a record that no release could find.
-            LockGuard guard(mutGlobalData);
-            if (!addressIndex.insert(oldNode)) {
-                subtractSize(oldNode->record);
-                dropDetached(oldNode);
-            }
+        if (fresh.record != nullptr) {
+            // A failed realloc leaves the old block, so its record returns,
+            // to the place in the index that the new record held.
+            LockGuard guard(tracking.mutGlobalData);
+            if (tracking.started && oldRecord != nullptr)
+                records.reindexInstead(fresh, oldRecord, oldNumber);
+            else if (tracking.started)
+                records.cancel(fresh);
         }
-        if (!tracking)
-            return nullptr;
-        logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type,
-                static_cast<std::int64_t>(size), nullptr, currentThreadId(),
-                globalIndex.load(std::memory_order_relaxed));
-        return nullptr;
+        return failed();
     }
-    if (!tracking)
+    if (!trackingOn)
         return result;
 
     const char *note = "";
     std::uint64_t indexAfter;
     {
-        LockGuard guard(mutGlobalData);
-        if (stopAnchor == nullptr)  // called after VexalFinish: nothing to record into
+        LockGuard guard(tracking.mutGlobalData);
+        if (!tracking.started)  // called after VexalFinish: nothing to record into
             return result;
-        if (isRealloc) {
-            if (oldNode != nullptr) {
-                subtractSize(oldNode->record);
-                dropDetached(oldNode);
-            } else {
-                note = kNoteNotMonitored;
-            }
+        if (oldRecord != nullptr) {
+            subtractSize(*oldRecord);
+            dropDetached(oldRecord, oldNumber);
+        } else {
+            note = kNoteNotMonitored;
         }
         if (freedBySizeZero) {
             note = kNoteSizeZero;
-            indexAfter = globalIndex.load(std::memory_order_relaxed);
-        } else {
-            AllocationRecord *record = addLink(result, size, rq.line, rq.file, rq.type);
-            if (record != nullptr) {
-                counts[rq.type].calls += 1;
-                counts[rq.type].stillAllocated += static_cast<std::int64_t>(size);
-#if defined(_WIN32)
-                record->heap = rq.heap;
-#endif
-            }
-            indexAfter = globalIndex.load(std::memory_order_relaxed);
+        } else if (fresh.record != nullptr) {
+            const std::uint64_t index = tracking.globalIndex.load(std::memory_order_relaxed);
+            AllocationRecord *record = records.fill(fresh, result, rq.line, rq.type, currentThreadId(), index);
+            tracking.globalIndex.store(index + 1, std::memory_order_relaxed);
+            tracking.internalUse += useOf(*record);
+            countBlock(record, size, rq.type, heap);
+        } else if (AllocationRecord *record = addRecord(result, size, rq.line, rq.file, rq.type)) {
+            // Tracking started during the call: nothing was had before it.
+            countBlock(record, size, rq.type, heap);
         }
+        indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
     }
     logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
             currentThreadId(), indexAfter);
@@ -266,36 +264,77 @@ int releaseKindOf(int allocationKind)
 
 } // namespace
 
-std::uint32_t currentThreadId() noexcept { return platform::threadId(); }
-
 std::uint64_t exactSize(const AllocationRecord &record) noexcept
 {
-    return record.size != kSaturatedSize ? record.size : largeSizes.get(nodeOf(&record));
+    return records.exactSize(record);
 }
 
-Link *getLink(const void *address)
+AllocationRecord *findRecord(const void *address) { return records.find(address); }
+
+bool releasable(const AllocationRecord &record) { return records.indexed(&record); }
+
+AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst)
 {
-    RecordNode *node = addressIndex.find(address);
-    return node != nullptr ? &node->link : nullptr;
+    return walk.start(records.pool(), tracking.globalIndex.load(std::memory_order_relaxed), newestFirst);
 }
 
-void *release(const ReleaseRequest &rq)
+AllocationRecord *continueWalk(RecordWalk &walk)
 {
-    AllocationRecord *rec = rq.link != nullptr ? recordOf(rq.link) : nullptr;
+    const bool ended = walk.ended();
+    AllocationRecord *next = walk.next();
+    if (next == nullptr && !ended)
+        next = walk.extend(tracking.globalIndex.load(std::memory_order_relaxed));
+    return next;
+}
+
+std::size_t recordCount() { return records.count(); }
+
+const NodePool &recordPool() { return records.pool(); }
+
+void discardRecords()
+{
+    if (tracking.started)
+        tracking.internalUse -= kBytesOfAnchors;
+    tracking.started = false;
+    records.clear();
+}
+
+namespace {
+
+// A release's line, written after the block is gone: its address comes as
+// a number, not as a pointer that would still be used.
+[[gnu::noinline]] void logRelease(int releaseKind, const char *suffix, const char *file, int line, int type,
+                                  std::int64_t size, std::uintptr_t address, std::uint32_t threadId,
+                                  std::uint64_t index)
+{
+    writeLogInfo(methodNames[releaseKind], suffix, file, line, type, size, reinterpret_cast<const void *>(address),
+                 threadId, index);
+}
+
+// The body of release(), inline in VexalFree: most frees take it. GCC 12
+// takes the freed pointer's value, kept for the line, for a use of it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#endif
+[[gnu::always_inline]] inline void *releaseInline(const ReleaseRequest &rq)
+{
+    AllocationRecord *rec = rq.record;
     const int kind = rec != nullptr ? rec->type : rq.defaultType;
     const int releaseKind = releaseKindOf(kind);
     if (releaseKind < 0) {
-        logIllegalSwitch(kind, __LINE__);
+        logIllegalSwitch(kind, __FILE__, __LINE__);
         return nullptr;
     }
     if (rq.ptr == nullptr) {
         // No record carries a null address, so the kind checked above is
         // the default type.
         logInfo(methodNames[rq.defaultType], kNoteNullFree, rq.file, rq.line, rq.defaultType, -1,
-                nullptr, currentThreadId(), globalIndex.load(std::memory_order_relaxed));
-        ++freeFailed;
+                nullptr, currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        ++tracking.freeFailed;
         return nullptr;
     }
+    const auto address = reinterpret_cast<std::uintptr_t>(rq.ptr);
 #if defined(_WIN32)
     // HeapFree on the heap the caller named (VexalHeapFree), else on the
     // record's own heap.
@@ -305,16 +344,43 @@ void *release(const ReleaseRequest &rq)
     void *result = platform::releaseBlock(releaseKind, rq.ptr);
 #endif
     if (rec == nullptr) {
-        logInfo(methodNames[releaseKind], kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, rq.ptr,
-                currentThreadId(), globalIndex.load(std::memory_order_relaxed));
-        ++addressNotStored;
+        if (logging())
+            logRelease(releaseKind, kNoteNotRegistered, rq.file, rq.line, rq.defaultType, -1, address,
+                       currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+        ++tracking.addressNotStored;
         return result;
     }
     subtractSize(*rec);
-    logInfo(methodNames[releaseKind], "", rq.file, rq.line, rec->type, static_cast<std::int64_t>(exactSize(*rec)),
-            rec->address, rec->threadId, rec->index);
-    removeLink(rq.link);
+    if (logging())
+        logRelease(releaseKind, "", rq.file, rq.line, rec->type, static_cast<std::int64_t>(exactSize(*rec)), address,
+                   rec->threadId, rec->index);
+    removeRecord(rec);
     return result;
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+} // namespace
+
+void *release(const ReleaseRequest &rq) { return releaseInline(rq); }
+
+void *recordAllocation(void *block, int type, std::uint64_t size, const char *file, int line)
+{
+    return recordNew(block, type, size, file, line);
+}
+
+void releaseIfRecorded(void *ptr, const char *file, int line)
+{
+    if (tracking.vxlOn.load(std::memory_order_relaxed) != 0) {
+        LockGuard guard(tracking.mutGlobalData);
+        AllocationRecord *record = tracking.started ? records.find(ptr) : nullptr;
+        if (record != nullptr) {
+            releaseInline(ReleaseRequest{record, VXL_MALLOC, line, file, ptr});
+            return;
+        }
+    }
+    platform::releaseFree(ptr);
 }
 
 } // namespace vexal
@@ -323,120 +389,54 @@ using namespace vexal;
 
 extern "C" {
 
-void VexalInit(int on, int log, const char *outputPath, int port)
-{
-    if (!os.open(outputPath)) {
-        os.write([&](std::FILE *out) {
-            std::fprintf(out, "Sorry, but the output file '%s' could not be opened!\n", outputPath);
-            std::fprintf(out, "Instead, 'stdout' will be used as output stream.\n");
-        });
-    }
-    if (port >= 1)
-        portNumber = port;
-    else if (port == 0)
-        portNumber = kDefaultPort;
-    // clientHasEnabledGlobalMutex is left alone: it is 0 at load, and a hold
-    // a monitor still has from an earlier start is given back by its
-    // connection; clearing the flag here would leak that hold for good.
-
-    mutGlobalData.lock();
-    VexalSet(on, log);
-    LinkedListInit(&startAnchor, &stopAnchor);
-    freeFailed = 0;
-    addressNotStored = 0;
-    internalUse = 2 * static_cast<std::int64_t>(sizeof(Link));
-    for (CountRow &row : counts)
-        row = CountRow{0, 0};
-    globalIndex.store(0, std::memory_order_relaxed);
-    mutGlobalData.unlock();
-
-    if (port < 0)
-        return;
-    if (!comm::launch() && vxlLog.load() != 0) {
-        os.write([](std::FILE *out) {
-            std::fprintf(out, "Could not launch threads needed to communicate ");
-            std::fprintf(out, "with the client!\n");
-        });
-    }
-}
-
-void VexalFinish(void)
-{
-    mutGlobalData.lock();
-    if (startAnchor != nullptr) {
-        // Records live in the pool, not in list-allocated links: detach them
-        // so that the list frees only its anchors.
-        list::detachAll(startAnchor, stopAnchor);
-        LinkedListFinish(&startAnchor, &stopAnchor);
-        internalUse -= 2 * static_cast<std::int64_t>(sizeof(Link));
-    }
-    startAnchor = nullptr;
-    stopAnchor = nullptr;
-    addressIndex.clear();
-    nodePool.clear();
-    fileNames.clear();
-    largeSizes.clear();
-    mutGlobalData.unlock();
-    comm::closeThreadHandles();
-    os.close();
-}
-
-void VexalSet(int on, int log)
-{
-    vxlOn.store(on, std::memory_order_relaxed);
-    vxlLog.store(log, std::memory_order_relaxed);
-}
-
 void *VexalMalloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_MALLOC, line, file, 0, size, 0, nullptr, nullptr};
-    return allocate(rq);
+    return recordNew(platform::allocMalloc(size), VXL_MALLOC, size, file, line);
 }
 
 void *VexalCalloc(size_t count, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_CALLOC, line, file, count, size, 0, nullptr, nullptr};
-    return allocate(rq);
+    return recordNew(platform::allocCalloc(count, size), VXL_CALLOC, static_cast<std::uint64_t>(count) * size, file,
+                     line);
 }
 
-void *VexalRealloc(void *ptr, int ignored, size_t size, const char *file, int line)
+void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_REALLOC, line, file, 0, size, ignored, ptr, nullptr};
+    AllocationRequest rq{.type = VXL_REALLOC, .line = line, .file = file, .size = size, .oldPtr = ptr};
     return allocate(rq);
 }
 
 char *VexalStrdup(const char *src, const char *file, int line)
 {
-    AllocationRequest rq{VXL_STRDUP, line, file, 0, 0, 0, nullptr, src};
-    return static_cast<char *>(allocate(rq));
+    // A null source is a failed call, logged as one with size 0.
+    void *copy = src != nullptr ? platform::allocStrdup(src) : nullptr;
+    return static_cast<char *>(recordNew(copy, VXL_STRDUP, src != nullptr ? std::strlen(src) + 1 : 0, file, line));
 }
 
 #if !defined(_WIN32)
 void *VexalValloc(size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_VALLOC, line, file, 0, size, 0, nullptr, nullptr};
-    return allocate(rq);
+    return recordNew(platform::allocValloc(size), VXL_VALLOC, size, file, line);
 }
 
 void *VexalMemalign(size_t alignment, size_t size, const char *file, int line)
 {
-    AllocationRequest rq{VXL_MEMALIGN, line, file, alignment, size, 0, nullptr, nullptr};
-    return allocate(rq);
+    return recordNew(platform::allocMemalign(alignment, size), VXL_MEMALIGN, size, file, line);
 }
 #endif
 
 void VexalFree(void *ptr, const char *file, int line)
 {
-    if (vxlOn.load(std::memory_order_relaxed) == 0) {
+    if (tracking.vxlOn.load(std::memory_order_relaxed) == 0) {
         platform::releaseFree(ptr);
         return;
     }
-    LockGuard guard(mutGlobalData);
-    if (stopAnchor == nullptr) {  // after VexalFinish: no records left to consult
+    LockGuard guard(tracking.mutGlobalData);
+    if (!tracking.started) {  // after VexalFinish: no records left to consult
         platform::releaseFree(ptr);
         return;
     }
-    release(ReleaseRequest{getLink(ptr), VXL_MALLOC, line, file, ptr});
+    releaseInline(ReleaseRequest{records.find(ptr), VXL_MALLOC, line, file, ptr});
 }
 
 } // extern "C"

@@ -7,15 +7,11 @@
 namespace vexal {
 namespace {
 
-// Cursor of VexalGetListEntry (guarded by the global lock), and whether the
-// calling thread's walk holds that lock. Kept per thread rather than as a
-// thread id: 32-bit ids of two threads can coincide.
-Link *listCursor = nullptr;
+// The walk of VexalGetListEntry (guarded by the global lock), and whether
+// the calling thread's walk holds that lock. Kept per thread rather than as
+// a thread id: 32-bit ids of two threads can coincide.
+RecordWalk listWalk;
 thread_local bool walking = false;
-// The cursor's record was released during the walk (the Windows lock lets
-// the walking thread call the wrappers); the cursor then stands on the link
-// before it, which may be the start anchor.
-bool cursorBetween = false;
 
 struct Filter {
     const char *file;
@@ -41,13 +37,7 @@ struct Filter {
 
 } // namespace
 
-void recordLeaving(Link *link)
-{
-    if (link == listCursor) {
-        listCursor = link->prev;
-        cursorBetween = true;
-    }
-}
+bool walkingHere() noexcept { return walking; }
 
 } // namespace vexal
 
@@ -62,18 +52,17 @@ int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin, 
 {
     const Filter filter{file, lineMin, lineMax, sizeMin, sizeMax, threadId, indexMin, indexMax};
     std::int64_t sum = 0;
-    LockGuard guard(mutGlobalData);
-    if (stopAnchor == nullptr)
+    LockGuard guard(tracking.mutGlobalData);
+    if (!tracking.started)
         return 0;
-    for (Link *link = LinkedListGetLast(stopAnchor); link != nullptr;) {
-        Link *before = LinkedListGetPrev(link);
-        const AllocationRecord &rec = *recordOf(link);
-        const auto size = static_cast<std::int64_t>(exactSize(rec));
-        if (filter.passes(rec, size)) {
+    // Newest first; the walk steps past a record that the release drops.
+    RecordWalk walk;
+    for (AllocationRecord *rec = startWalk(walk, true); rec != nullptr; rec = walk.next()) {
+        const auto size = static_cast<std::int64_t>(exactSize(*rec));
+        if (filter.passes(*rec, size) && releasable(*rec)) {
             sum += size;
-            release(ReleaseRequest{link, rec.type, rec.line, rec.file, rec.address});
+            release(ReleaseRequest{rec, rec->type, rec->line, rec->file, rec->address});
         }
-        link = before;
     }
     return sum;
 }
@@ -87,36 +76,34 @@ AllocationRecord *VexalGetListEntry(int mode)
         // A second mode 0 from the walking thread restarts the walk instead
         // of deadlocking on the lock it already holds.
         if (!walking) {
-            mutGlobalData.lock();
+            tracking.mutGlobalData.lock();
             walking = true;
         }
-        listCursor = stopAnchor != nullptr ? LinkedListGetFirst(startAnchor) : nullptr;
-        cursorBetween = false;
-        break;
+        if (!tracking.started) {
+            listWalk.clear();
+            return nullptr;
+        }
+        return startWalk(listWalk);
     case 1:
         if (!walking)
-            return nullptr;  // outside a walk the list may change under the cursor
-        listCursor = LinkedListGetNext(listCursor);
-        cursorBetween = false;
-        break;
+            return nullptr;  // outside a walk the records may change under it
+        return continueWalk(listWalk);
     case 2:
         if (walking) {
             walking = false;
-            mutGlobalData.unlock();
+            listWalk.clear();
+            tracking.mutGlobalData.unlock();
         }
         return nullptr;
     default:
-        if (!walking || cursorBetween)
-            return nullptr;
-        break;
+        return walking ? listWalk.current() : nullptr;
     }
-    return listCursor != nullptr ? recordOf(listCursor) : nullptr;
 }
 
 uint64_t VexalGetIndex(void)
 {
-    LockGuard guard(mutGlobalData);
-    return globalIndex.load(std::memory_order_relaxed);
+    LockGuard guard(tracking.mutGlobalData);
+    return tracking.globalIndex.load(std::memory_order_relaxed);
 }
 
 } // extern "C"

@@ -59,6 +59,22 @@ public:
         }
     }
 
+    // The counterparts of ReentrantLock's: this lock has one level at most.
+    std::uint32_t unlockAll() noexcept
+    {
+        unlock();
+        return 1;
+    }
+    void relock(std::uint32_t levels) noexcept
+    {
+        if (levels != 0)
+            lock();
+    }
+
+    // In the child of a fork() only the forking thread exists: the lock is
+    // set up afresh, held (by that thread) or free, with no waiter recorded.
+    void renewInChild(bool held) noexcept { state_.store(held ? kLocked : 0, std::memory_order_relaxed); }
+
     // Whether a waiter out of patience waits for the next hand-over; lets
     // tests start a race at the moment that counts.
     bool handOverAsked() const noexcept { return (state_.load(std::memory_order_relaxed) & kAsked) != 0; }

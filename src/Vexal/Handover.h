@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace vexal::comm {
@@ -122,6 +123,22 @@ public:
         sigDataSent_.notify_all();
     }
 
+    // Around fork(). In the child no thread waits here any more: the
+    // conditions start afresh (their waiters were the parent's threads,
+    // and a notice could go to one of those) and the outbox is closed.
+    void holdForFork() { mutex_.lock(); }
+    void resumeInParent() { mutex_.unlock(); }
+    void renewInChild()
+    {
+        new (&sigNewData_) std::condition_variable;
+        new (&sigDataSent_) std::condition_variable;
+        open_ = false;
+        posted_ = 0;
+        taken_ = 0;
+        sent_ = 0;
+        mutex_.unlock();
+    }
+
 private:
     // With the mutex held.
     bool giveUp()
@@ -178,6 +195,16 @@ public:
             return;
         ++openings_;
         cond_.notify_all();
+    }
+
+    // Around fork(), as Outbox's: the child has nobody waiting at the gate.
+    void holdForFork() { mutex_.lock(); }
+    void resumeInParent() { mutex_.unlock(); }
+    void renewInChild()
+    {
+        new (&cond_) std::condition_variable;
+        waiting_ = 0;
+        mutex_.unlock();
     }
 
 private:

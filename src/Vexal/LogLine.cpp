@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The one line that describes a tracked call or a listed record, in the log
-// and in the list report.
+// The per-call log line, which the list report prints too.
 #include "Platform.h"
 #include "VexalInternal.h"
 
-#include <cinttypes>
-
 namespace vexal {
+
+const char *const methodNames[kMemoryTypes] = {
+    "malloc",      "calloc",     "realloc",   "strdup",     "wcsdup",      "mbsdup",
+    "GlobalAlloc", "LocalAlloc", "HeapAlloc", "HeapReAlloc", "valloc",     "memalign",
+    "free",        "GlobalFree", "LocalFree", "HeapFree"};
 
 void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,
                   std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index)
@@ -23,8 +25,20 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
 void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type, std::int64_t size,
                   const void *address, std::uint32_t threadId, std::uint64_t index)
 {
-    os.write([&](std::FILE *out) {
+    tracking.os.write([&](std::FILE *out) {
         writeLogLine(out, prefix, suffix, file, line, type, size, address, threadId, index);
+    });
+}
+
+void logIllegalSwitch(int value, const char *sourcePath, int sourceLine)
+{
+    const char *name = sourcePath;
+    for (const char *p = sourcePath; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    }
+    tracking.os.write([&](std::FILE *out) {
+        std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value, name, sourceLine);
     });
 }
 

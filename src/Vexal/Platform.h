@@ -7,7 +7,8 @@
 //                             exception guard, and its own family besides)
 //   allocPages, freePages, kHugePage
 //                             zeroed, self-aligned memory for the library's
-//                             own tables and record slabs
+//                             own tables and record slabs (mappingFor, below,
+//                             sizes a request)
 //   releaseKindOf, releaseBlock
 //                             which release function frees which kind, and
 //                             calling it
@@ -26,6 +27,16 @@
 #endif
 
 namespace vexal::platform {
+
+// The bytes to ask allocPages for to hold `bytes`: a power of two. Only the
+// pages touched become resident.
+inline std::size_t mappingFor(std::size_t bytes)
+{
+    std::size_t size = 1;
+    while (size < bytes)
+        size *= 2;
+    return size;
+}
 
 // The name of a kind in a log or list line: the build's own table.
 inline const char *logTypeName(int type)

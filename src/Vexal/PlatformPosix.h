@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
+#include <new>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <system_error>
@@ -24,14 +25,49 @@ namespace vexal::platform {
 
 using CoreLock = GlobalLock;
 
+#if defined(VEXAL_PRELOAD)
+} // namespace vexal::platform
+
+// The C library's own entry points. The preload build defines malloc and the
+// rest itself, so calling those would come back into the library.
+extern "C" {
+void *__libc_malloc(std::size_t);
+void *__libc_calloc(std::size_t, std::size_t);
+void *__libc_realloc(void *, std::size_t);
+void *__libc_valloc(std::size_t);
+void *__libc_memalign(std::size_t, std::size_t);
+void __libc_free(void *);
+}
+
+namespace vexal::platform {
+
+inline void *allocMalloc(std::size_t size) { return __libc_malloc(size); }
+inline void *allocCalloc(std::size_t count, std::size_t size) { return __libc_calloc(count, size); }
+inline void *allocRealloc(void *ptr, std::size_t size) { return __libc_realloc(ptr, size); }
+inline void *allocStrdup(const char *src)
+{
+    const std::size_t bytes = std::strlen(src) + 1;
+    void *copy = __libc_malloc(bytes);
+    return copy != nullptr ? std::memcpy(copy, src, bytes) : nullptr;
+}
+inline void *allocValloc(std::size_t size) { return __libc_valloc(size); }
+inline void *allocMemalign(std::size_t alignment, std::size_t size) { return __libc_memalign(alignment, size); }
+inline void releaseFree(void *ptr) { __libc_free(ptr); }
+
+// Every thread the library starts is its own: what it allocates is
+// bookkeeping. Defined by the preload build.
+void enterLibraryThread() noexcept;
+#else
 inline void *allocMalloc(std::size_t size) { return std::malloc(size); }
 inline void *allocCalloc(std::size_t count, std::size_t size) { return std::calloc(count, size); }
 inline void *allocRealloc(void *ptr, std::size_t size) { return std::realloc(ptr, size); }
 inline void *allocStrdup(const char *src) { return ::strdup(src); }
 inline void *allocValloc(std::size_t size) { return ::valloc(size); }
 inline void *allocMemalign(std::size_t alignment, std::size_t size) { return ::memalign(alignment, size); }
-
 inline void releaseFree(void *ptr) { std::free(ptr); }
+
+inline void enterLibraryThread() noexcept {}
+#endif
 
 inline constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
@@ -75,7 +111,7 @@ inline int releaseKindOf(int /*allocationKind*/) { return VXL_FREE; }
 // hand back (always null for free).
 inline void *releaseBlock(int /*releaseKind*/, void *ptr)
 {
-    std::free(ptr);
+    releaseFree(ptr);
     return nullptr;
 }
 
@@ -134,7 +170,10 @@ public:
     bool start(int (*entry)()) noexcept
     {
         try {
-            thread_ = std::thread(entry);
+            thread_ = std::thread([entry] {
+                enterLibraryThread();
+                entry();
+            });
         } catch (const std::system_error &) {
             return false;
         }
@@ -154,6 +193,10 @@ public:
         if (thread_.joinable())
             thread_.detach();
     }
+
+    // In the child of a fork() the thread does not exist: its handle is
+    // dropped without a join or detach, which would act on the parent's.
+    void forget() noexcept { new (&thread_) std::thread(); }
 
 private:
     std::thread thread_;

@@ -15,9 +15,9 @@ static_assert(NodePool::kSlabBytes <= platform::kHugePage);
 
 namespace {
 
-std::uintptr_t slabBase(const RecordNode *node) noexcept
+std::uintptr_t slabBase(const AllocationRecord *record) noexcept
 {
-    return reinterpret_cast<std::uintptr_t>(node) & ~static_cast<std::uintptr_t>(NodePool::kSlabBytes - 1);
+    return reinterpret_cast<std::uintptr_t>(record) & ~static_cast<std::uintptr_t>(NodePool::kSlabBytes - 1);
 }
 
 } // namespace
@@ -28,39 +28,35 @@ bool NodePool::addSlab() noexcept
         return false;
     if (slabCount_ == slabCapacity_) {
         const std::uint32_t capacity = slabCapacity_ == 0 ? 16 : slabCapacity_ * 2;
-        auto *grown = static_cast<RecordNode **>(std::malloc(capacity * sizeof(RecordNode *)));
+        auto *grown = static_cast<AllocationRecord **>(std::malloc(capacity * sizeof(AllocationRecord *)));
         if (grown == nullptr)
             return false;
         if (slabCount_ != 0)
-            std::memcpy(grown, slabs_, slabCount_ * sizeof(RecordNode *));
+            std::memcpy(grown, slabs_, slabCount_ * sizeof(AllocationRecord *));
         std::free(slabs_);
         slabs_ = grown;
         slabCapacity_ = capacity;
     }
     // The first slab stays on small pages: a program with a few records
     // should not pay for 2 MiB of them.
-    auto *slab = static_cast<RecordNode *>(platform::allocPages(kSlabBytes, slabCount_ > 0));
+    auto *slab = static_cast<AllocationRecord *>(platform::allocPages(kSlabBytes, slabCount_ > 0));
     if (slab == nullptr)
         return false;
     const std::uint32_t number = slabCount_;
     std::memcpy(static_cast<void *>(slab), &number, sizeof number);
     slabs_[slabCount_++] = slab;
-    carved_ = 1;  // node 0 holds the number
+    carved_ = 1;  // place 0 holds the number
     return true;
 }
 
-std::uint32_t NodePool::numberOf(const RecordNode *node) const noexcept
+std::uint32_t NodePool::numberOf(const AllocationRecord *record) const noexcept
 {
-    const std::uintptr_t base = slabBase(node);
+    const std::uintptr_t base = slabBase(record);
     std::uint32_t slab;
     std::memcpy(&slab, reinterpret_cast<const void *>(base), sizeof slab);
-    const auto offset = static_cast<std::uint32_t>((reinterpret_cast<std::uintptr_t>(node) - base) / sizeof(RecordNode));
-    return slab * kNodesPerSlab + offset;
-}
-
-RecordNode *NodePool::node(std::uint32_t number) const noexcept
-{
-    return &slabs_[number / kNodesPerSlab][number % kNodesPerSlab];
+    const auto place =
+        static_cast<std::uint32_t>((reinterpret_cast<std::uintptr_t>(record) - base) / sizeof(AllocationRecord));
+    return slab << kOffsetBits | place;
 }
 
 void NodePool::clear() noexcept
@@ -72,108 +68,29 @@ void NodePool::clear() noexcept
     slabCount_ = 0;
     slabCapacity_ = 0;
     carved_ = kNodesPerSlab;
-    freeList_ = nullptr;
+    freeList_ = 0;
+    live_ = 0;
 }
 
 // --- AddressIndex ----------------------------------------------------------
 
-std::uint32_t AddressIndex::hashOf(const void *address) noexcept
-{
-    // Blocks within one 256-byte stretch of memory keep their order in a
-    // window of 16 slots (two cache lines); the windows are scattered.
-    // Neighbouring blocks, which are often allocated and freed together (the
-    // oldest first, say), then share cache lines of the table instead of
-    // costing a miss each, and windows this small keep probe runs as short
-    // as plain hashing does.
-    const auto key = reinterpret_cast<std::uintptr_t>(address);
-    const std::uint64_t window = static_cast<std::uint64_t>(key >> 8) * 0x9E3779B97F4A7C15ULL;
-    return static_cast<std::uint32_t>(window >> 32) + static_cast<std::uint32_t>((key >> 4) & 15);
-}
-
-bool AddressIndex::holds(const Slot &slot, std::uint32_t hash, const void *address) const noexcept
-{
-    return slot.hash == hash && pool_.node(slot.node)->record.address == address;
-}
-
-RecordNode *AddressIndex::find(const void *address) const noexcept
+std::size_t AddressIndex::slotOf(const AllocationRecord *record) const noexcept
 {
     if (capacity_ == 0)
-        return nullptr;
-    const std::uint32_t hash = hashOf(address);
-    for (std::size_t slot = hash & (capacity_ - 1); slots_[slot].node != 0; slot = next(slot)) {
-        if (holds(slots_[slot], hash, address)) {
-            found_ = slot;
-            return pool_.node(slots_[slot].node);
-        }
+        return 0;
+    const std::uint32_t number = pool_.numberOf(record);
+    for (std::size_t slot = homeOf(hashOf(record->address)); slots_[slot].node != 0; slot = next(slot)) {
+        if (slots_[slot].node == number)
+            return slot;
     }
-    return nullptr;
-}
-
-bool AddressIndex::insert(RecordNode *node) noexcept
-{
-    if (tooFull(used_ + 1, capacity_) && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
-        return false;
-    const void *address = node->record.address;
-    const std::uint32_t hash = hashOf(address);
-    Slot carried{pool_.numberOf(node), hash};
-    std::size_t slot = hash & (capacity_ - 1);
-    // Older records of the same address each move one place along the run,
-    // the oldest to its end: the newest is found first.
-    for (; slots_[slot].node != 0; slot = next(slot)) {
-        if (holds(slots_[slot], hash, address)) {
-            const Slot older = slots_[slot];
-            slots_[slot] = carried;
-            carried = older;
-        }
-    }
-    slots_[slot] = carried;
-    ++used_;
-    return true;
-}
-
-void AddressIndex::erase(RecordNode *node) noexcept
-{
-    if (capacity_ == 0)
-        return;
-    const std::uint32_t number = pool_.numberOf(node);
-    if (found_ < capacity_ && slots_[found_].node == number) {
-        removeSlot(found_);
-    } else {
-        for (std::size_t slot = hashOf(node->record.address) & (capacity_ - 1); slots_[slot].node != 0;
-             slot = next(slot)) {
-            if (slots_[slot].node == number) {
-                removeSlot(slot);
-                break;
-            }
-        }
-    }
-    // Shrinking is best effort: a failed resize keeps the larger table.
-    if (capacity_ > kMinCapacity && tooEmpty(used_, capacity_))
-        resize(capacity_ / 2);
-}
-
-void AddressIndex::removeSlot(std::size_t slot) noexcept
-{
-    // Backward-shift deletion keeps probe runs unbroken without tombstones,
-    // and keeps the order of the entries that stay, so a repeated address
-    // stays newest first.
-    const std::size_t mask = capacity_ - 1;
-    std::size_t hole = slot;
-    for (std::size_t at = next(hole); slots_[at].node != 0; at = next(at)) {
-        const std::size_t home = slots_[at].hash & mask;
-        // Move the entry back if its home does not lie cyclically in (hole, at].
-        if (((at - home) & mask) >= ((at - hole) & mask)) {
-            slots_[hole] = slots_[at];
-            hole = at;
-        }
-    }
-    slots_[hole] = Slot{0, 0};
-    --used_;
+    return capacity_;
 }
 
 bool AddressIndex::resize(std::size_t capacity) noexcept
 {
-    const std::size_t bytes = capacity * sizeof(Slot);
+    if (capacity / 4 * 3 < used_ + reserved_ + 1)
+        return false;  // a smaller table would not hold what it must
+    const std::size_t bytes = platform::mappingFor(capacity * sizeof(Slot));
     auto *fresh = static_cast<Slot *>(platform::allocPages(bytes, bytes >= platform::kHugePage));
     if (fresh == nullptr)
         return false;
@@ -181,171 +98,42 @@ bool AddressIndex::resize(std::size_t capacity) noexcept
     const std::size_t oldCapacity = capacity_;
     slots_ = fresh;
     capacity_ = capacity;
+    growAt_ = capacity / 4 * 3 - reserved_;
+    shrinkBelow_ = capacity > kMinCapacity ? capacity / 8 : 0;
     if (oldCapacity != 0) {
         // Start right after an empty slot, so that every probe run is copied
         // in its own order and a repeated address stays newest first.
         std::size_t start = 0;
         while (old[start].node != 0)
             ++start;
-        for (std::size_t i = 1; i <= oldCapacity; ++i) {
-            const Slot &entry = old[(start + i) & (oldCapacity - 1)];
+        for (std::size_t i = 1, at = start + 1; i <= oldCapacity; ++i, ++at) {
+            const Slot &entry = old[at < oldCapacity ? at : at - oldCapacity];
             if (entry.node == 0)
                 continue;
-            std::size_t slot = entry.hash & (capacity_ - 1);
+            std::size_t slot = homeOf(entry.hash);
             while (slots_[slot].node != 0)
                 slot = next(slot);
             slots_[slot] = entry;
         }
     }
-    platform::freePages(old, oldCapacity * sizeof(Slot));
+    platform::freePages(old, platform::mappingFor(oldCapacity * sizeof(Slot)));
     return true;
 }
 
 void AddressIndex::clear() noexcept
 {
-    platform::freePages(slots_, capacity_ * sizeof(Slot));
+    platform::freePages(slots_, platform::mappingFor(capacity_ * sizeof(Slot)));
     slots_ = nullptr;
     capacity_ = 0;
     used_ = 0;
-}
-
-// --- NameTable -------------------------------------------------------------
-
-namespace {
-
-std::uint64_t hashText(const char *text, std::size_t length) noexcept
-{
-    std::uint64_t h = 0xcbf29ce484222325ULL;  // FNV-1a, eight bytes at a time
-    std::size_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text + i, 8);
-        h = (h ^ word) * 0x100000001b3ULL;
-        h ^= h >> 29;
-    }
-    for (; i < length; ++i)
-        h = (h ^ static_cast<unsigned char>(text[i])) * 0x100000001b3ULL;
-    return h ^ (h >> 32);
-}
-
-} // namespace
-
-const char *NameTable::acquire(const char *text) noexcept
-{
-    // Calls from one site come in runs; comparing with the last name is
-    // cheaper than hashing. The text is compared, not its pointer: a caller
-    // may pass one buffer with changing names.
-    if (last_ != nullptr && std::strcmp(last_->text, text) == 0) {
-        if (last_->refs++ == 0)
-            --idle_;
-        return last_->text;
-    }
-    const std::size_t length = std::strlen(text);
-    const std::uint64_t hash = hashText(text, length);
-    if ((used_ + 1) * 2 > capacity_ && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
-        return nullptr;
-    std::size_t slot = hash & (capacity_ - 1);
-    for (; slots_[slot] != nullptr; slot = (slot + 1) & (capacity_ - 1)) {
-        Entry *e = slots_[slot];
-        if (e->hash == hash && e->length == length && std::memcmp(e->text, text, length) == 0) {
-            if (e->refs++ == 0)
-                --idle_;
-            last_ = e;
-            return e->text;
-        }
-    }
-    auto *entry = static_cast<Entry *>(std::malloc(offsetof(Entry, text) + length + 1));
-    if (entry == nullptr)
-        return nullptr;
-    entry->hash = hash;
-    entry->length = length;
-    entry->refs = 1;
-    std::memcpy(entry->text, text, length + 1);
-    slots_[slot] = entry;
-    ++used_;
-    last_ = entry;
-    return entry->text;
-}
-
-void NameTable::release(const char *shared) noexcept
-{
-    Entry *entry = entryOf(shared);
-    if (--entry->refs == 0 && ++idle_ > kIdleLimit)
-        sweep();
-}
-
-void NameTable::sweep() noexcept
-{
-    // Rebuilding is simpler than deleting from an open-addressing table and
-    // runs once per kIdleLimit names that fell out of use.
-    Entry **old = slots_;
-    const std::size_t oldCapacity = capacity_;
-    std::size_t live = 0;
-    for (std::size_t i = 0; i < oldCapacity; ++i)
-        live += (old[i] != nullptr && old[i]->refs > 0);
-    std::size_t capacity = kMinCapacity;
-    while (live * 2 >= capacity)
-        capacity *= 2;
-    auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
-    if (fresh == nullptr)
-        return;  // keep the idle names; the next release tries again
-    for (std::size_t i = 0; i < oldCapacity; ++i) {
-        Entry *e = old[i];
-        if (e == nullptr)
-            continue;
-        if (e->refs == 0) {
-            if (e == last_)
-                last_ = nullptr;
-            std::free(e);
-            continue;
-        }
-        std::size_t slot = e->hash & (capacity - 1);
-        while (fresh[slot] != nullptr)
-            slot = (slot + 1) & (capacity - 1);
-        fresh[slot] = e;
-    }
-    std::free(old);
-    slots_ = fresh;
-    capacity_ = capacity;
-    used_ = live;
-    idle_ = 0;
-}
-
-bool NameTable::resize(std::size_t capacity) noexcept
-{
-    auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
-    if (fresh == nullptr)
-        return false;
-    for (std::size_t i = 0; i < capacity_; ++i) {
-        Entry *e = slots_[i];
-        if (e == nullptr)
-            continue;
-        std::size_t slot = e->hash & (capacity - 1);
-        while (fresh[slot] != nullptr)
-            slot = (slot + 1) & (capacity - 1);
-        fresh[slot] = e;
-    }
-    std::free(slots_);
-    slots_ = fresh;
-    capacity_ = capacity;
-    return true;
-}
-
-void NameTable::clear() noexcept
-{
-    for (std::size_t i = 0; i < capacity_; ++i)
-        std::free(slots_[i]);
-    std::free(slots_);
-    slots_ = nullptr;
-    capacity_ = 0;
-    used_ = 0;
-    idle_ = 0;
-    last_ = nullptr;
+    growAt_ = 0;
+    shrinkBelow_ = 0;
+    reserved_ = 0;
 }
 
 // --- LargeSizes ------------------------------------------------------------
 
-bool LargeSizes::put(const RecordNode *node, std::uint64_t size) noexcept
+bool LargeSizes::put(const AllocationRecord *record, std::uint64_t size) noexcept
 {
     if (count_ == capacity_) {
         const std::size_t capacity = capacity_ == 0 ? 8 : capacity_ * 2;
@@ -358,23 +146,23 @@ bool LargeSizes::put(const RecordNode *node, std::uint64_t size) noexcept
         entries_ = grown;
         capacity_ = capacity;
     }
-    entries_[count_++] = Entry{node, size};
+    entries_[count_++] = Entry{record, size};
     return true;
 }
 
-std::uint64_t LargeSizes::get(const RecordNode *node) const noexcept
+std::uint64_t LargeSizes::get(const AllocationRecord *record) const noexcept
 {
     for (std::size_t i = 0; i < count_; ++i) {
-        if (entries_[i].node == node)
+        if (entries_[i].record == record)
             return entries_[i].size;
     }
     return kSaturatedSize;  // not reached for a record that holds kSaturatedSize
 }
 
-void LargeSizes::erase(const RecordNode *node) noexcept
+void LargeSizes::erase(const AllocationRecord *record) noexcept
 {
     for (std::size_t i = 0; i < count_; ++i) {
-        if (entries_[i].node == node) {
+        if (entries_[i].record == record) {
             entries_[i] = entries_[--count_];
             return;
         }
@@ -387,6 +175,76 @@ void LargeSizes::clear() noexcept
     entries_ = nullptr;
     count_ = 0;
     capacity_ = 0;
+}
+
+// --- RecordStore -----------------------------------------------------------
+
+bool RecordStore::reserve(Reservation &held, std::uint64_t size, const char *file) noexcept
+{
+    AllocationRecord *rec = pool_.acquireHidden(held.number);
+    if (rec == nullptr)
+        return false;
+    rec->file = names_.acquire(file != nullptr ? file : "");
+    rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
+    const bool large = rec->size == kSaturatedSize;
+    if (rec->file == nullptr || (large && !large_.put(rec, size)) || !index_.reserve()) {
+        if (large)
+            large_.erase(rec);
+        if (rec->file != nullptr)
+            names_.release(rec->file);
+        pool_.show();
+        pool_.release(rec, held.number);
+        return false;
+    }
+    held.record = rec;
+    return true;
+}
+
+AllocationRecord *RecordStore::fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
+                                    std::uint64_t index) noexcept
+{
+    AllocationRecord *rec = held.record;
+    rec->address = address;
+    rec->line = line;
+    rec->type = type;
+    rec->threadId = threadId;
+    rec->index = index;
+#if defined(_WIN32)
+    rec->heap = nullptr;
+#endif
+    pool_.show();
+    index_.unreserve();
+    index_.insert(rec, held.number);  // into the place set aside: cannot fail
+    held = Reservation{};
+    return rec;
+}
+
+void RecordStore::dropHeld(Reservation &held) noexcept
+{
+    AllocationRecord *rec = held.record;
+    if (rec->size == kSaturatedSize)
+        large_.erase(rec);
+    names_.release(rec->file);
+    pool_.show();
+    pool_.release(rec, held.number);
+    index_.unreserve();
+    held = Reservation{};
+}
+
+void RecordStore::cancel(Reservation &held) noexcept { dropHeld(held); }
+
+void RecordStore::reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept
+{
+    dropHeld(held);
+    index_.insert(record, number);  // into the place the reservation gave back: cannot fail
+}
+
+void RecordStore::clear() noexcept
+{
+    index_.clear();
+    pool_.clear();
+    names_.clear();
+    large_.clear();
 }
 
 } // namespace vexal

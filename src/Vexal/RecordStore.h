@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Bookkeeping behind the record list: where records live, how a record is
-// found by its block's address, the shared copies of file names, and the
-// exact sizes of blocks too large for a record's size field.
-// None of these lock; the core uses them only under the global lock.
+// Bookkeeping behind the records: where they live, how a record is found by
+// its block's address, and the exact sizes of blocks too large for a
+// record's size field; RecordStore puts them together with the file names.
+// None of these lock; the core uses them only under the global lock. The
+// paths every tracked call takes are inline: they are most of its cost.
 #pragma once
 
-#include "LinkedList.h"
+#include "NameTable.h"
 #include "Vexal.h"
 
 #include <cstddef>
@@ -13,143 +14,256 @@
 
 namespace vexal {
 
-// A record and its list link in one allocation; nothing else, so that on a
-// 64-bit POSIX host a node is one 64-byte cache line. The link comes first so
-// that a Link* from the list converts back to its node.
-struct RecordNode {
-    Link link;  // link.datum points at `record`; on the free list link.next is the next free node
-    AllocationRecord record;
-};
-
-inline RecordNode *nodeOf(Link *link) noexcept { return reinterpret_cast<RecordNode *>(link); }
-
-inline const RecordNode *nodeOf(const AllocationRecord *record) noexcept
-{
-    return reinterpret_cast<const RecordNode *>(reinterpret_cast<const char *>(record) -
-                                                offsetof(RecordNode, record));
-}
-
-// Slabs of nodes with a free list: a record costs no call to the platform
-// allocator in the steady state. Nodes are handed out from a slab in order
-// and only as needed, so a small program touches only the pages it uses.
-// Every node has a number, which the address index stores instead of a
-// pointer. Slabs are returned at clear().
+// Slabs of records with a free list: a record costs no call to the platform
+// allocator in the steady state, and nothing beside its own fields: the
+// records keep no list links, their order is their index (RecordWalk).
+// Records are carved from a slab in order and only as needed, so a small
+// program touches only the pages it uses. Every record has a number, which
+// the address index and the free list store instead of a pointer. Slabs are
+// returned at clear().
 class NodePool {
 public:
-    // Null when no slab can be allocated.
-    RecordNode *acquire() noexcept
+    // A record for the caller to fill, and its number; null when no slab can
+    // be allocated.
+    AllocationRecord *acquire(std::uint32_t &number) noexcept
     {
-        if (freeList_ != nullptr) {
-            RecordNode *node = freeList_;
-            freeList_ = nodeOf(node->link.next);
-            return node;
+        if (freeList_ != 0) {
+            number = freeList_;
+            AllocationRecord *free = record(number);
+            freeList_ = free->threadId;
+            ++live_;
+            return free;
         }
         if (carved_ == kNodesPerSlab && !addSlab())
             return nullptr;
-        return &slabs_[slabCount_ - 1][carved_++];
+        number = (slabCount_ - 1) << kOffsetBits | carved_++;
+        ++live_;
+        return record(number);
     }
 
-    void release(RecordNode *node) noexcept
+    // Marks it free: a walk over the pool skips it.
+    void release(AllocationRecord *free, std::uint32_t number) noexcept
     {
-        node->link.next = freeList_ != nullptr ? &freeList_->link : nullptr;
-        freeList_ = node;
+        free->type = kFreeType;
+        free->threadId = freeList_;
+        freeList_ = number;
+        --live_;
     }
+
+    // A record held back for later: walks skip it and live() does not
+    // count it until show().
+    AllocationRecord *acquireHidden(std::uint32_t &number) noexcept
+    {
+        AllocationRecord *held = acquire(number);
+        if (held != nullptr) {
+            held->type = kFreeType;
+            --live_;
+        }
+        return held;
+    }
+    void show() noexcept { ++live_; }
 
     void clear() noexcept;
 
-    std::uint32_t numberOf(const RecordNode *node) const noexcept;  // never 0
-    RecordNode *node(std::uint32_t number) const noexcept;
+    std::uint32_t numberOf(const AllocationRecord *record) const noexcept;  // never 0
+    AllocationRecord *record(std::uint32_t number) const noexcept
+    {
+        return &slabs_[number >> kOffsetBits][number & kOffsetMask];
+    }
 
-    // Slabs are aligned to their size, so a node finds its slab's first bytes,
-    // which hold the slab's number instead of a node.
+    static bool isFree(const AllocationRecord &record) noexcept { return record.type == kFreeType; }
+    std::size_t live() const noexcept { return live_; }
+
+    // Every number that was handed out, free ones among them: 0 < n < end(),
+    // skipping each slab's first place (see below).
+    std::uint32_t end() const noexcept
+    {
+        return slabCount_ == 0 ? 0 : ((slabCount_ - 1) << kOffsetBits) | carved_;
+    }
+    // The number after `number` that names a place, or end().
+    std::uint32_t next(std::uint32_t number) const noexcept
+    {
+        if ((number & kOffsetMask) + 1 < kNodesPerSlab)
+            return number + 1;
+        return (((number >> kOffsetBits) + 1) << kOffsetBits) | 1;
+    }
+
+    // Slabs are aligned to their size, so a record finds its slab's first
+    // bytes, which hold the slab's number instead of a record.
     static constexpr std::size_t kSlabBytes = std::size_t{2} << 20;
-    static constexpr std::uint32_t kNodesPerSlab = static_cast<std::uint32_t>(kSlabBytes / sizeof(RecordNode));
+    static constexpr std::uint32_t kNodesPerSlab = static_cast<std::uint32_t>(kSlabBytes / sizeof(AllocationRecord));
 
 private:
-    static constexpr std::uint32_t kMaxSlabs = UINT32_MAX / kNodesPerSlab;  // node numbers fit 32 bits
+    // A number is the slab's number and the place in it.
+    static constexpr unsigned kOffsetBits = 16;
+    static constexpr std::uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
+    static_assert(kNodesPerSlab <= kOffsetMask);
+    static constexpr std::uint32_t kMaxSlabs = std::uint32_t{1} << (32 - kOffsetBits);
+    static constexpr std::int32_t kFreeType = -1;  // no record of a live block has it
     bool addSlab() noexcept;
 
-    RecordNode **slabs_ = nullptr;
+    AllocationRecord **slabs_ = nullptr;
     std::uint32_t slabCount_ = 0;
     std::uint32_t slabCapacity_ = 0;
-    std::uint32_t carved_ = kNodesPerSlab;  // nodes of the newest slab in use or on the free list
-    RecordNode *freeList_ = nullptr;
+    std::uint32_t carved_ = kNodesPerSlab;  // places of the newest slab in use or on the free list
+    std::uint32_t freeList_ = 0;            // a number, linked through `threadId`; 0: empty
+    std::size_t live_ = 0;
 };
 
-// Address -> node, newest first for a repeated address. Open addressing with
+// Address -> record, newest first for a repeated address. Open addressing with
 // linear probing, so a lookup costs the same with ten or ten million live
-// records. A slot is 8 bytes: the node's number and a 32-bit hash of its
+// records. A slot is 8 bytes: the record's number and a 32-bit hash of its
 // address. The hash decides a slot's home, so probing, deleting and growing
-// never touch a (likely cold) node; a node is read only to confirm a match.
+// never touch a (likely cold) record; a record is read only to confirm a match.
 // Records of one address sit in one probe run, newest first.
 class AddressIndex {
 public:
     explicit AddressIndex(const NodePool &pool) noexcept : pool_(pool) {}
-    RecordNode *find(const void *address) const noexcept;
-    bool insert(RecordNode *node) noexcept;  // false when the table cannot grow
-    void erase(RecordNode *node) noexcept;
+
+    AllocationRecord *find(const void *address) const noexcept
+    {
+        if (capacity_ == 0)
+            return nullptr;
+        const std::uint32_t hash = hashOf(address);
+        for (std::size_t slot = homeOf(hash); slots_[slot].node != 0; slot = next(slot)) {
+            if (holds(slots_[slot], hash, address)) {
+                found_ = slot;
+                return pool_.record(slots_[slot].node);
+            }
+        }
+        return nullptr;
+    }
+
+    // False when the table cannot grow.
+    bool insert(AllocationRecord *record, std::uint32_t number) noexcept
+    {
+        if (used_ == growAt_ && !resize(capacity_ == 0 ? kMinCapacity : larger(capacity_)))
+            return false;
+        const void *address = record->address;
+        const std::uint32_t hash = hashOf(address);
+        Slot carried{number, hash};
+        std::size_t slot = homeOf(hash);
+        // Older records of the same address each move one place along the
+        // run, the oldest to its end: the newest is found first.
+        for (; slots_[slot].node != 0; slot = next(slot)) {
+            if (holds(slots_[slot], hash, address)) {
+                const Slot older = slots_[slot];
+                slots_[slot] = carried;
+                carried = older;
+            }
+        }
+        slots_[slot] = carried;
+        ++used_;
+        return true;
+    }
+
+    // Takes an indexed record out; returns its number.
+    std::uint32_t erase(const AllocationRecord *record) noexcept
+    {
+        // A release finds, then erases, the same record: the second probe
+        // is saved.
+        std::size_t slot = found_;
+        if (slot >= capacity_ || slots_[slot].node == 0 || pool_.record(slots_[slot].node) != record)
+            slot = slotOf(record);
+        if (slot == capacity_)
+            return 0;  // not indexed
+        const std::uint32_t number = slots_[slot].node;
+        removeSlot(slot);
+        // Shrinking is best effort: a failed resize keeps the larger table.
+        if (used_ < shrinkBelow_)
+            resize(smaller(capacity_));
+        return number;
+    }
+
+    bool contains(const AllocationRecord *record) const noexcept { return slotOf(record) != capacity_; }
+
+    // Sets a place aside for one insert that must not fail: no other insert
+    // takes it. False when the table cannot grow.
+    bool reserve() noexcept
+    {
+        if (used_ == growAt_ && !resize(capacity_ == 0 ? kMinCapacity : larger(capacity_)))
+            return false;
+        --growAt_;
+        ++reserved_;
+        return true;
+    }
+    // Gives a place back; an insert right after takes it and cannot fail.
+    void unreserve() noexcept
+    {
+        ++growAt_;
+        --reserved_;
+    }
+
     void clear() noexcept;
 
 private:
     struct Slot {
-        std::uint32_t node;  // 0: the slot is empty
+        std::uint32_t node;  // the record's number; 0: the slot is empty
         std::uint32_t hash;
     };
     static constexpr std::size_t kMinCapacity = 1024;
-    // Grow above 3/4 full, shrink below 1/8: linear probing stays short and
-    // a table never flips between sizes on one insert and erase.
-    static bool tooFull(std::size_t used, std::size_t capacity) { return used * 4 > capacity * 3; }
-    static bool tooEmpty(std::size_t used, std::size_t capacity) { return used * 8 < capacity; }
+    static constexpr std::size_t kWindow = 16;  // slots: two cache lines
+    // Capacities are powers of two. Growing by half instead keeps the table
+    // fuller (4 bytes less a record at a million) but makes probe runs
+    // longer and the home of a slot a multiplication: a tracked pair took
+    // a tenth more instructions.
+    static std::size_t larger(std::size_t capacity) noexcept { return capacity * 2; }
+    static std::size_t smaller(std::size_t capacity) noexcept { return capacity / 2; }
 
-    static std::uint32_t hashOf(const void *address) noexcept;
+    static std::uint32_t hashOf(const void *address) noexcept
+    {
+        // Blocks within one 256-byte stretch of memory keep their order in
+        // one window of slots; the windows are scattered. Neighbouring
+        // blocks, which are often allocated and freed together (the oldest
+        // first, say), then share cache lines of the table instead of
+        // costing a miss each, and windows this small keep probe runs as
+        // short as plain hashing does. The high bits pick the window, the
+        // low 4 the place in it.
+        const auto key = reinterpret_cast<std::uintptr_t>(address);
+        const std::uint64_t window = static_cast<std::uint64_t>(key >> 8) * 0x9E3779B97F4A7C15ULL;
+        return (static_cast<std::uint32_t>(window >> 32) & ~std::uint32_t{kWindow - 1}) |
+               static_cast<std::uint32_t>((key >> 4) & (kWindow - 1));
+    }
+    std::size_t homeOf(std::uint32_t hash) const noexcept { return hash & (capacity_ - 1); }
     std::size_t next(std::size_t slot) const noexcept { return (slot + 1) & (capacity_ - 1); }
-    bool holds(const Slot &slot, std::uint32_t hash, const void *address) const noexcept;
+    // Steps from `from` forward to `to`, round the end of the table.
+    std::size_t distance(std::size_t from, std::size_t to) const noexcept { return (to - from) & (capacity_ - 1); }
+    bool holds(const Slot &slot, std::uint32_t hash, const void *address) const noexcept
+    {
+        return slot.hash == hash && pool_.record(slot.node)->address == address;
+    }
+
+    void removeSlot(std::size_t slot) noexcept
+    {
+        // Backward-shift deletion keeps probe runs unbroken without
+        // tombstones, and keeps the order of the entries that stay, so a
+        // repeated address stays newest first.
+        std::size_t hole = slot;
+        for (std::size_t at = next(hole); slots_[at].node != 0; at = next(at)) {
+            // Move the entry back if its home does not lie cyclically in (hole, at].
+            if (distance(homeOf(slots_[at].hash), at) >= distance(hole, at)) {
+                slots_[hole] = slots_[at];
+                hole = at;
+            }
+        }
+        slots_[hole] = Slot{0, 0};
+        --used_;
+    }
+
+    std::size_t slotOf(const AllocationRecord *record) const noexcept;  // capacity_ when absent
     bool resize(std::size_t capacity) noexcept;
-    void removeSlot(std::size_t slot) noexcept;
 
     const NodePool &pool_;
     Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two
     std::size_t used_ = 0;
-    // Where find() found its node last: a release finds, then erases, the
-    // same record, and the second probe is saved.
-    mutable std::size_t found_ = 0;
-};
-
-// Interned file names: records of one call site share a single copy, and a
-// record's `file` points into its entry. Unreferenced names are swept in
-// batches, not one by one, so a call site whose only block comes and goes
-// does not pay an allocation every time.
-class NameTable {
-public:
-    const char *acquire(const char *text) noexcept;  // the shared copy; null when out of memory
-    void release(const char *shared) noexcept;       // `shared` as acquire returned it
-    void clear() noexcept;
-
-    static std::size_t length(const char *shared) noexcept { return entryOf(shared)->length; }
-
-private:
-    struct Entry {
-        std::uint64_t hash;
-        std::size_t length;
-        std::size_t refs;
-        char text[1];  // length + 1 bytes follow
-    };
-    static Entry *entryOf(const char *shared) noexcept
-    {
-        return reinterpret_cast<Entry *>(const_cast<char *>(shared) - offsetof(Entry, text));
-    }
-
-    static constexpr std::size_t kMinCapacity = 64;
-    static constexpr std::size_t kIdleLimit = 256;  // unreferenced names kept before a sweep
-    bool resize(std::size_t capacity) noexcept;
-    void sweep() noexcept;
-
-    Entry **slots_ = nullptr;
-    std::size_t capacity_ = 0;
-    std::size_t used_ = 0;
-    std::size_t idle_ = 0;
-    Entry *last_ = nullptr;  // the name asked for last, tried first
+    // Grow beyond 3/4 full, shrink below 1/8 (not below kMinCapacity):
+    // linear probing stays short and a table never flips between sizes on
+    // one insert and erase. Set by resize().
+    std::size_t growAt_ = 0;
+    std::size_t shrinkBelow_ = 0;
+    std::size_t reserved_ = 0;  // places set aside, already taken off growAt_
+    mutable std::size_t found_ = 0;  // where find() found its record last
 };
 
 // A record's 32-bit size holds at most this; the exact size of a larger block
@@ -160,19 +274,116 @@ inline constexpr std::uint32_t kSaturatedSize = UINT32_MAX;
 // is 4 GiB or more, so there are few, and a short array does.
 class LargeSizes {
 public:
-    bool put(const RecordNode *node, std::uint64_t size) noexcept;  // false when out of memory
-    std::uint64_t get(const RecordNode *node) const noexcept;
-    void erase(const RecordNode *node) noexcept;
+    bool put(const AllocationRecord *record, std::uint64_t size) noexcept;  // false when out of memory
+    std::uint64_t get(const AllocationRecord *record) const noexcept;
+    void erase(const AllocationRecord *record) noexcept;
     void clear() noexcept;
 
 private:
     struct Entry {
-        const RecordNode *node;
+        const AllocationRecord *record;
         std::uint64_t size;
     };
     Entry *entries_ = nullptr;
     std::size_t count_ = 0;
     std::size_t capacity_ = 0;
+};
+
+// The records of live blocks with everything they need: their pool, the
+// address index, the shared file names and the sizes of huge blocks.
+class RecordStore {
+public:
+    // A new record, found by its address from now on; null when there is no
+    // memory for the bookkeeping.
+    [[gnu::always_inline]] AllocationRecord *add(void *address, std::uint64_t size, int line, const char *file,
+                                                 int type, std::uint32_t threadId, std::uint64_t index) noexcept
+    {
+        std::uint32_t number;
+        AllocationRecord *rec = pool_.acquire(number);
+        if (rec == nullptr)
+            return nullptr;
+        const char *name = names_.acquire(file != nullptr ? file : "");
+        if (name == nullptr) {
+            pool_.release(rec, number);
+            return nullptr;
+        }
+        rec->address = address;
+        // The public field keeps 32 bits; a larger block is kept whole beside it.
+        rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
+        rec->line = line;
+        rec->file = name;
+        rec->type = type;
+        rec->threadId = threadId;
+        rec->index = index;
+#if defined(_WIN32)
+        rec->heap = nullptr;  // a pooled record may have held a heap block before
+#endif
+        const bool large = rec->size == kSaturatedSize;
+        if ((large && !large_.put(rec, size)) || !index_.insert(rec, number)) {
+            if (large)
+                large_.erase(rec);
+            names_.release(name);
+            pool_.release(rec, number);
+            return nullptr;
+        }
+        return rec;
+    }
+
+    // The newest record of a block, or null.
+    AllocationRecord *find(const void *address) const noexcept { return index_.find(address); }
+
+    // A realloc takes the old record out of the index before the platform
+    // call, and then either drops it or, when the call failed, puts it back
+    // (false: the index could not take it). Meanwhile the record is live
+    // but not indexed: its block is the realloc's, no one else's to free.
+    bool indexed(const AllocationRecord *record) const noexcept { return index_.contains(record); }
+    std::uint32_t unindex(const AllocationRecord *record) noexcept { return index_.erase(record); }
+    bool reindex(AllocationRecord *record, std::uint32_t number) noexcept { return index_.insert(record, number); }
+    void drop(AllocationRecord *record, std::uint32_t number) noexcept
+    {
+        if (record->size == kSaturatedSize)
+            large_.erase(record);
+        names_.release(record->file);
+        pool_.release(record, number);
+    }
+
+    void remove(AllocationRecord *record) noexcept { drop(record, unindex(record)); }
+
+    // What a realloc needs for its new record, had before its platform call:
+    // once the old block is gone, recording the new one must not fail.
+    // Hidden from walks and counts until filled.
+    struct Reservation {
+        AllocationRecord *record = nullptr;
+        std::uint32_t number = 0;
+    };
+    bool reserve(Reservation &held, std::uint64_t size, const char *file) noexcept;
+    // The reserved record made the record of `address`; cannot fail.
+    AllocationRecord *fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
+                           std::uint64_t index) noexcept;
+    // Lets a reservation go, unused.
+    void cancel(Reservation &held) noexcept;
+    // Lets a reservation go and puts an unindexed record back in its place in
+    // the index instead; cannot fail.
+    void reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept;
+
+    std::uint64_t exactSize(const AllocationRecord &record) const noexcept
+    {
+        return record.size != kSaturatedSize ? record.size : large_.get(&record);
+    }
+
+    const NodePool &pool() const noexcept { return pool_; }
+    std::size_t count() const noexcept { return pool_.live(); }
+
+    // Drops every record and gives all the memory back.
+    void clear() noexcept;
+
+private:
+    void dropHeld(Reservation &held) noexcept;
+
+    NodePool pool_;
+    AddressIndex index_{pool_};
+    NameTable names_;
+    LargeSizes large_;
 };
 
 } // namespace vexal

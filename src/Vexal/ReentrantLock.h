@@ -64,6 +64,31 @@ public:
         }
     }
 
+    // Gives back every level the calling thread holds, for a wait during
+    // which other threads must get in (a report call inside a records walk
+    // waiting for the monitor's fetch); returns how many. 0 when the
+    // calling thread holds none.
+    std::uint32_t unlockAll() noexcept
+    {
+        std::uint64_t word = word_.load(std::memory_order_relaxed);
+        while ((word >> 32) == self()) {
+            if (word_.compare_exchange_weak(word, 0, std::memory_order_acq_rel, std::memory_order_relaxed)) {
+                inner_.unlock();
+                return static_cast<std::uint32_t>(word & kDepthMask);
+            }
+        }
+        return 0;
+    }
+
+    // Takes the lock back with `levels` levels after unlockAll().
+    void relock(std::uint32_t levels) noexcept
+    {
+        if (levels == 0)
+            return;
+        inner_.lock();
+        word_.store(pack(self(), levels), std::memory_order_relaxed);
+    }
+
     // As GlobalLock's, for tests.
     bool handOverAsked() const noexcept { return inner_.handOverAsked(); }
 

@@ -76,12 +76,12 @@ void printStatus(std::FILE *out, const char *file, int line)
     long long totalCalls = 0;
     long long totalBytes = 0;
     for (int row = 0; row < kCountRows; ++row) {
-        totalCalls += counts[row].calls;
-        totalBytes += counts[row].stillAllocated;
-        if (counts[row].calls != 0)
+        totalCalls += tracking.counts[row].calls;
+        totalBytes += tracking.counts[row].stillAllocated;
+        if (tracking.counts[row].calls != 0)
             platform::print(out, "| %-12s | %11" VXL_I64 "i | %15" VXL_I64 "i |\n", methodNames[row],
-                         static_cast<long long>(counts[row].calls),
-                         static_cast<long long>(counts[row].stillAllocated));
+                         static_cast<long long>(tracking.counts[row].calls),
+                         static_cast<long long>(tracking.counts[row].stillAllocated));
     }
     std::fputs(kDashLine, out);
     platform::print(out, "| Summary      | %11" VXL_I64 "i | %15" VXL_I64 "i |\n", totalCalls, totalBytes);
@@ -89,17 +89,18 @@ void printStatus(std::FILE *out, const char *file, int line)
     std::fputc('\n', out);
     platform::print(out, "Sum of memory allocated: %15" VXL_I64 "i B", totalBytes);
     showLargerUnits(out, totalBytes);
-    platform::print(out, "\n(Memory used internally by Vexal: %11" VXL_I64 "i B", static_cast<long long>(internalUse));
-    showLargerUnits(out, internalUse);
+    platform::print(out, "\n(Memory used internally by Vexal: %11" VXL_I64 "i B",
+                    static_cast<long long>(tracking.internalUse));
+    showLargerUnits(out, tracking.internalUse);
     std::fputs(")\n", out);
-    if (freeFailed != 0) {
+    if (tracking.freeFailed != 0) {
         std::fputs("\n'free'", out);
-        platform::print(out, " failed %" VXL_I64 "d time(s)!\n", static_cast<long long>(freeFailed));
+        platform::print(out, " failed %" VXL_I64 "d time(s)!\n", static_cast<long long>(tracking.freeFailed));
     }
-    if (addressNotStored != 0) {
+    if (tracking.addressNotStored != 0) {
         std::fputs("\n'free'", out);
         platform::print(out, " was called %" VXL_I64 "d time(s) with memory not registered by Vexal!\n",
-                        static_cast<long long>(addressNotStored));
+                        static_cast<long long>(tracking.addressNotStored));
     }
     closeReport(out, width);
 }
@@ -110,8 +111,9 @@ void printList(std::FILE *out, const char *file, int line)
     std::fputs("The list below shows for each registered memory allocation:\n", out);
     std::fputs("'file' : 'line number', 'Memory Access Type', 'size of memory', ", out);
     std::fputs("'Thread Id', 'Index' ('address')\n\n", out);
-    for (Link *link = LinkedListGetFirst(startAnchor); link != nullptr; link = LinkedListGetNext(link)) {
-        const AllocationRecord *rec = recordOf(link);
+    RecordWalk walk;
+    const AllocationRecord *first = tracking.started ? startWalk(walk) : nullptr;
+    for (const AllocationRecord *rec = first; rec != nullptr; rec = walk.next()) {
         writeLogLine(out, "", "", baseName(rec->file), rec->line, rec->type,
                      static_cast<std::int64_t>(exactSize(*rec)), rec->address, rec->threadId, rec->index);
     }
@@ -124,12 +126,12 @@ void printList(std::FILE *out, const char *file, int line)
 VexalReportResult showReport(int message, const char *file, int line,
                              void (*printReport)(std::FILE *, const char *, int))
 {
-    mutGlobalData.lock();
+    tracking.mutGlobalData.lock();
     bool fetched = true;
     if (comm::announceReport(message, file, line, &fetched))
         return platform::reportResult(fetched);  // the lock was given back
-    os.write([&](std::FILE *out) { printReport(out, file != nullptr ? file : "", line); });
-    mutGlobalData.unlock();
+    tracking.os.write([&](std::FILE *out) { printReport(out, file != nullptr ? file : "", line); });
+    tracking.mutGlobalData.unlock();
     return platform::reportResult(true);
 }
 

@@ -59,6 +59,17 @@ private slots:
                               {"thread", 7}, {"index", 1}, {"address", "00001010"}}));
     }
 
+    void listInCsvQuotesAFileNameThatHoldsAComma()
+    {
+        FakeLibrary library(2);
+        library.nameFile(1, "/src/a,b.c");
+        const Ran ran = vxl(QStringList{"list", "--format", "csv"} + atFake(library));
+        QCOMPARE(ran.status, 0);
+        QCOMPARE(ran.out, QByteArray("File,Line,Mem Type,Memory (B),Thread Id,Index,Pointer\r\n"
+                                     "even.c,100,malloc,16,7,0,00001000\r\n"
+                                     "\"a,b.c\",101,calloc,17,7,1,00001010\r\n"));
+    }
+
     void codePrintsTheStatementsTheWindowWouldSave()
     {
         FakeLibrary library(3);

@@ -3,6 +3,8 @@
 // printed on each channel with its exit status.
 #pragma once
 
+#include "ProcessLine.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
@@ -42,7 +44,8 @@ public:
         }
     }
 
-    // The next line on standard output or error, empty after `limit`.
+    // The next line on standard output or error, empty after `limit` (with
+    // a warning).
     QByteArray outLine(std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
         return line(QProcess::StandardOutput, limit);
@@ -62,7 +65,14 @@ public:
     Ran finish(std::chrono::milliseconds limit = std::chrono::seconds(60))
     {
         Ran ran;
-        if (process_.waitForFinished(int(limit.count())) && process_.exitStatus() == QProcess::NormalExit)
+        // waitForFinished is false also for a process that ended during an
+        // earlier wait: the state tells.
+        const QDeadlineTimer deadline(limit);
+        while (process_.state() != QProcess::NotRunning && !deadline.hasExpired())
+            process_.waitForFinished(int(deadline.remainingTime()));
+        if (process_.state() != QProcess::NotRunning)
+            qWarning("vxl did not end within %lld ms", static_cast<long long>(limit.count()));
+        else if (process_.exitStatus() == QProcess::NormalExit)
             ran.status = process_.exitCode();
         ran.out = out_ + process_.readAllStandardOutput();
         ran.err = err_ + process_.readAllStandardError();
@@ -72,15 +82,8 @@ public:
 private:
     QByteArray line(QProcess::ProcessChannel channel, std::chrono::milliseconds limit)
     {
-        process_.setReadChannel(channel);
-        QDeadlineTimer deadline(limit);
-        while (!process_.canReadLine() && process_.waitForReadyRead(int(deadline.remainingTime()))) {
-            process_.setReadChannel(channel);
-        }
-        process_.setReadChannel(channel);
-        if (!process_.canReadLine())
-            return {};
-        const QByteArray read = process_.readLine();
+        const QByteArray read = vexal::test::readLineWithin(
+            process_, channel, limit, channel == QProcess::StandardOutput ? "vxl's output" : "vxl's errors");
         (channel == QProcess::StandardOutput ? out_ : err_) += read;
         return read;
     }

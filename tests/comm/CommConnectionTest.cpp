@@ -67,11 +67,21 @@ TEST_F(CommConnection, MonitorThatStopsReadingIsDroppedWithinTheReplyBound)
     client_.setReceiveBuffer(4096);
     ASSERT_NO_FATAL_FAILURE(start());
     waitUntilServed();
-    // A hundred thousand summaries asked for in one go (more replies than
-    // the socket buffers hold), none read: a reply cannot be written.
+    // The list of 64 records with the longest file names, asked for again
+    // and again in one go, none read: a reply cannot be written. The library
+    // writes the records 64 to a hand-over, so they fill the socket buffers
+    // (megabytes) within seconds also on a loaded machine, where a hand-over
+    // can take milliseconds.
+    const std::string longName(511, 'n');
+    for (int i = 0; i < 64; ++i)
+        keep(VexalMalloc(8, longName.c_str(), i));
+    std::string round = vxlwire::command(2);
+    for (int i = 0; i < 64; ++i)
+        round += vxlwire::command(3);
+    round += vxlwire::command(4);
     std::string flood;
-    for (int i = 0; i < 100000; ++i)
-        flood += vxlwire::command(1);
+    for (int i = 0; i < 300; ++i)  // about 11 MB of replies
+        flood += round;
     std::thread writer([&] { client_.send(flood); });  // fails once the library drops the connection
 
     // The application keeps calling; no call may wait for this monitor
@@ -118,13 +128,13 @@ TEST_F(CommConnection, MonitorThatStopsReadingIsDroppedWithinTheReplyBound)
 TEST_F(CommConnection, UnknownCommandGetsNoReplyAndTheConnectionStaysUsable)
 {
     ASSERT_NO_FATAL_FAILURE(start(1));
-    ASSERT_TRUE(client_.send(vxlwire::command(9) + vxlwire::command(1)));
-    // Replies come in order: a reply to 9 would be read first.
+    ASSERT_TRUE(client_.send(vxlwire::command(11) + vxlwire::command(1)));
+    // Replies come in order: a reply to 11 would be read first.
     EXPECT_EQ(client_.read().fields, Status{}.fields(1));
     EXPECT_EQ(ask(2).fields, (Fields{"2", "0"}));
     ask(4);
     ask(0);
-    EXPECT_EQ(occurrences(finish(), "The command 9 is not valid!\n"), 1);
+    EXPECT_EQ(occurrences(finish(), "The command 11 is not valid!\n"), 1);
 }
 
 TEST_F(CommConnection, LogTracesEveryListenAndAccept)
@@ -179,7 +189,7 @@ TEST_F(CommAfterFinish, EveryCommandIsStillAnsweredWithoutCrashOrHang)
     ask(2);
     ask(4);
     ask(6);
-    ASSERT_TRUE(client_.send(vxlwire::command(9) + vxlwire::command(1)));
+    ASSERT_TRUE(client_.send(vxlwire::command(11) + vxlwire::command(1)));
     EXPECT_EQ(client_.read().number(), "1");
     EXPECT_EQ(ask(0).fields, Fields{"0"});
     EXPECT_TRUE(client_.waitForClose());

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // What the monitor reads: summary values, list records in order, the filler
-// record, and replies to commands sent back to back.
+// record, the leak sites, and replies to commands sent back to back.
 #include "CommTestSupport.h"
 
 namespace vxlcomm {
@@ -197,6 +197,43 @@ TEST_F(CommPipelining, CommandSplitOverSeveralWritesIsServedOnce)
     }
     EXPECT_EQ(client_.read().fields, (Fields{"2", "0"}));
     EXPECT_EQ(ask(4).fields, Status{}.fields(4));
+}
+
+class CommSites : public CommSession {
+protected:
+    // The messages of one sites request, up to and with its end.
+    std::vector<Fields> sites(const std::string &sinceIndex)
+    {
+        EXPECT_TRUE(client_.send(std::string("9\x01", 2) + sinceIndex + std::string("\x01\0", 2)));
+        std::vector<Fields> messages;
+        for (vxlwire::Message m = client_.read(); m.ok(); m = client_.read()) {
+            messages.push_back(m.fields);
+            if (m.number() != "9")
+                break;
+        }
+        return messages;
+    }
+};
+
+TEST_F(CommSites, LiveBlocksAreGroupedByFileLineAndFunctionFromTheIndexBound)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    keep(VexalMalloc(10, "s/a.c", 7));                    // #0
+    keep(VexalMalloc(30, "s/a.c", 7));                    // #1
+    keep(VexalCalloc(2, 5, "s/a.c", 7));                  // #2, another function
+    VexalFree(VexalMalloc(99, "s/b.c", 1), "s/b.c", 2);  // #3, gone
+    keep(VexalMalloc(20, "s/a.c", 7));                    // #4
+    // Paused, the library holds its lock already: the sites come all the same.
+    ask(5);
+    EXPECT_EQ(sites("0"), (std::vector<Fields>{{"9", "s/a.c", "7", "0", "3", "60", "0", "4"},
+                                               {"9", "s/a.c", "7", "1", "1", "10", "2", "2"},
+                                               {"10", "2", "4", "70", "5"}}));
+    ask(6);
+    EXPECT_EQ(sites("2"), (std::vector<Fields>{{"9", "s/a.c", "7", "0", "1", "20", "4", "4"},
+                                               {"9", "s/a.c", "7", "1", "1", "10", "2", "2"},
+                                               {"10", "2", "2", "30", "5"}}));
+    // Nothing held: the application goes on.
+    keep(VexalMalloc(1, "s/c.c", 3));
 }
 
 } // namespace

@@ -51,8 +51,8 @@ inline int occurrences(const std::string &text, const std::string &part)
 // The id the library records for the calling thread, as the wire carries it.
 inline std::string threadIdText() { return std::to_string(static_cast<int>(vxltest::currentThreadId())); }
 
-// The port of the library's next listen: the next one on POSIX, where no
-// address reuse is asked for; the same one on Windows.
+// The port of the library's next listen: the next one on POSIX, where each
+// new monitor gets the next port; the same one on Windows.
 inline int nextListenPort(int port) { return vxltest::kWindows ? port : port + 1; }
 
 // A block of a kind that only this build offers (valloc and memalign on
@@ -246,7 +246,7 @@ protected:
     {
         EXPECT_TRUE(client_.sendCommand(number));
         Message reply = client_.read();
-        EXPECT_TRUE(reply.ok()) << "no reply to " << number << ", status " << reply.status;
+        EXPECT_TRUE(reply.ok()) << "no reply to " << number << ": " << reply.statusName();
         EXPECT_EQ(reply.number(), std::to_string(number));
         return reply;
     }

@@ -29,6 +29,12 @@ struct Message {
     std::vector<std::string> fields;  // field 0 is the message number
 
     bool ok() const { return status == Ok; }
+    const char *statusName() const
+    {
+        static const char *const names[] = {"a message", "nothing within the receive time-out",
+                                            "the connection closed", "a receive error"};
+        return names[status];
+    }
     const std::string &number() const
     {
         static const std::string none;
@@ -45,10 +51,10 @@ public:
 
     // One connect attempt; 0 on success, otherwise the socket error
     // (vxlsock::kRefused when nobody listens on the port).
-    int connectOnce(int port)
+    int connectOnce(int port, std::uint32_t host = INADDR_LOOPBACK)
     {
         close();
-        fd_ = vxlsock::connectLoopback(port, receiveBuffer_);
+        fd_ = vxlsock::connectLoopback(port, receiveBuffer_, host);
         if (fd_ == vxlsock::kNone)
             return vxlsock::lastError();
         vxlsock::setNoDelay(fd_);
@@ -57,11 +63,12 @@ public:
     }
 
     // The library starts listening asynchronously: retry while refused.
-    bool connect(int port, std::chrono::milliseconds patience = std::chrono::seconds(10))
+    bool connect(int port, std::chrono::milliseconds patience = std::chrono::seconds(10),
+                 std::uint32_t host = INADDR_LOOPBACK)
     {
         const auto deadline = std::chrono::steady_clock::now() + patience;
         for (;;) {
-            const int error = connectOnce(port);
+            const int error = connectOnce(port, host);
             if (error == 0)
                 return true;
             if (error != vxlsock::kRefused || std::chrono::steady_clock::now() >= deadline)

@@ -18,18 +18,30 @@ using vexal::ReentrantLock;
 
 // Two threads handing a turn back and forth through one word: each waits
 // for its turn and wakes the other, so a single lost wake-up leaves both
-// asleep for good.
+// asleep for good. On a loaded machine a round can take milliseconds: the
+// rounds stop after a while, and only a round that never ends fails.
 TEST(AtomicWait, EveryWakeUpReachesItsWaiter)
 {
     using namespace std::chrono_literals;
     constexpr long kRounds = 100000;
+    constexpr auto kPlayTime = 20s;
+    constexpr auto kStall = 10s;  // no round takes this long but by a lost wake-up
     std::atomic<int> turn{0};
-    const auto play = [&turn](int mine) {
-        for (long i = 0; i < kRounds; ++i) {
+    std::atomic<long> rounds{0};
+    std::atomic<bool> over{false};  // set by player 0 on its turn, seen by player 1 on its own
+    const auto until = std::chrono::steady_clock::now() + kPlayTime;
+    const auto play = [&](int mine) {
+        for (;;) {
             while (turn.load() != mine)
                 vexal::waitWhile(turn, 1 - mine);
+            if (over.load())
+                return;
+            if (mine == 0 && (rounds.fetch_add(1) + 1 >= kRounds || std::chrono::steady_clock::now() >= until))
+                over.store(true);
             turn.store(1 - mine);
             vexal::wakeOne(turn);
+            if (over.load())
+                return;
         }
     };
     std::promise<void> finished;
@@ -39,13 +51,18 @@ TEST(AtomicWait, EveryWakeUpReachesItsWaiter)
         other.join();
         finished.set_value();
     });
-    // Far longer than the run takes; only a wake-up that went missing gets
-    // near it.
-    if (finished.get_future().wait_for(60s) != std::future_status::ready) {
-        run.detach();
-        FAIL() << "a waiter was never woken";
+    std::future<void> done = finished.get_future();
+    long seen = -1;
+    while (done.wait_for(kStall) != std::future_status::ready) {
+        const long now = rounds.load();
+        if (now == seen) {
+            run.detach();
+            FAIL() << "a waiter was never woken: no round for " << kStall.count() << " s after round " << now;
+        }
+        seen = now;
     }
     run.join();
+    EXPECT_GT(rounds.load(), 0);
 }
 
 // Whether a thread other than the caller could take the lock now.

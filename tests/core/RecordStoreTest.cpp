@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The node pool, the address index and the name table behind the record
-// list, checked against plain reference containers over many inserts and
+// The record pool, the address index and the name table behind the
+// records, checked against plain reference containers over many inserts and
 // erases.
 #include "RecordStore.h"
 
@@ -17,24 +17,30 @@
 namespace vexal {
 namespace {
 
-// Pool nodes with chosen addresses; the index only reads record.address.
+// Pool records with chosen addresses; the index only reads their address.
 class Nodes {
 public:
     ~Nodes() { pool.clear(); }
 
-    RecordNode *make(std::uintptr_t address)
+    AllocationRecord *make(std::uintptr_t address)
     {
-        RecordNode *node = pool.acquire();
-        node->record.address = reinterpret_cast<void *>(address);
-        return node;
+        std::uint32_t number;
+        AllocationRecord *record = pool.acquire(number);
+        record->address = reinterpret_cast<void *>(address);
+        record->type = VXL_MALLOC;
+        return record;
     }
+
+    // Puts a record in, or takes it out checking the number the index held.
+    bool insert(AddressIndex &index, AllocationRecord *record) { return index.insert(record, pool.numberOf(record)); }
+    void erase(AddressIndex &index, AllocationRecord *record) { EXPECT_EQ(index.erase(record), pool.numberOf(record)); }
 
     NodePool pool;
 };
 
 // Checks every address of the reference against the index: present ones
 // find their newest node, removed ones find nothing.
-void expectMatches(const AddressIndex &index, const std::map<std::uintptr_t, std::vector<RecordNode *>> &reference)
+void expectMatches(const AddressIndex &index, const std::map<std::uintptr_t, std::vector<AllocationRecord *>> &reference)
 {
     for (const auto &[address, nodes] : reference) {
         const void *key = reinterpret_cast<const void *>(address);
@@ -65,15 +71,15 @@ TEST(AddressIndex, FindsTheNewestNodeOfEveryAddressThroughGrowthAndShrinking)
         std::mt19937_64 rng(42);
         Nodes nodes;
         AddressIndex index(nodes.pool);
-        std::map<std::uintptr_t, std::vector<RecordNode *>> reference;
+        std::map<std::uintptr_t, std::vector<AllocationRecord *>> reference;
         std::vector<std::uintptr_t> live;
         constexpr std::size_t kCount = 20000;
         for (std::size_t i = 0; i < kCount; ++i) {
             // Every seventh record repeats an earlier address: repeats must
             // stay newest first through every growth and backward shift.
             const std::uintptr_t address = i % 7 == 6 ? live[rng() % live.size()] : layout.address(i, rng);
-            RecordNode *node = nodes.make(address);
-            ASSERT_TRUE(index.insert(node));
+            AllocationRecord *node = nodes.make(address);
+            ASSERT_TRUE(nodes.insert(index, node));
             if (reference[address].empty())
                 live.push_back(address);
             reference[address].push_back(node);
@@ -85,11 +91,11 @@ TEST(AddressIndex, FindsTheNewestNodeOfEveryAddressThroughGrowthAndShrinking)
         for (std::size_t i = 0; i + 10 < live.size(); ++i) {
             auto &chain = reference[live[i]];
             if (chain.size() > 1) {  // an older record first, as a realloc of it would
-                index.erase(chain.front());
+                nodes.erase(index, chain.front());
                 chain.erase(chain.begin());
             }
             while (!chain.empty()) {
-                index.erase(chain.back());
+                nodes.erase(index, chain.back());
                 chain.pop_back();
             }
             if (i % 997 == 0)
@@ -104,18 +110,18 @@ TEST(AddressIndex, RepeatedAddressesAreFoundNewestFirstAndErasedFromAnyPosition)
 {
     Nodes nodes;
     AddressIndex index(nodes.pool);
-    RecordNode *oldest = nodes.make(0x1000);
-    RecordNode *middle = nodes.make(0x1000);
-    RecordNode *newest = nodes.make(0x1000);
-    for (RecordNode *n : {oldest, middle, newest})
-        ASSERT_TRUE(index.insert(n));
+    AllocationRecord *oldest = nodes.make(0x1000);
+    AllocationRecord *middle = nodes.make(0x1000);
+    AllocationRecord *newest = nodes.make(0x1000);
+    for (AllocationRecord *n : {oldest, middle, newest})
+        ASSERT_TRUE(nodes.insert(index, n));
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), newest);
 
-    index.erase(middle);  // from inside the chain
+    nodes.erase(index, middle);  // from inside the chain
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), newest);
-    index.erase(newest);
+    nodes.erase(index, newest);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), oldest);
-    index.erase(oldest);
+    nodes.erase(index, oldest);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), nullptr);
     index.clear();
 }
@@ -125,13 +131,13 @@ TEST(AddressIndex, ErasedNodeCanBeInsertedAgainAsTheNewest)
     // A failed realloc takes its record out and puts it back.
     Nodes nodes;
     AddressIndex index(nodes.pool);
-    RecordNode *first = nodes.make(0x2000);
-    RecordNode *other = nodes.make(0x3000);
-    ASSERT_TRUE(index.insert(first));
-    ASSERT_TRUE(index.insert(other));
-    index.erase(first);
+    AllocationRecord *first = nodes.make(0x2000);
+    AllocationRecord *other = nodes.make(0x3000);
+    ASSERT_TRUE(nodes.insert(index, first));
+    ASSERT_TRUE(nodes.insert(index, other));
+    nodes.erase(index, first);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x2000)), nullptr);
-    ASSERT_TRUE(index.insert(first));
+    ASSERT_TRUE(nodes.insert(index, first));
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x2000)), first);
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x3000)), other);
     index.clear();
@@ -169,25 +175,34 @@ TEST(NameTable, EqualTextsShareOneCopyAndSurviveSweepsWhileReferenced)
     names.clear();
 }
 
-TEST(NodePool, NumbersNameTheirNodesAcrossSlabsAndFreedNodesComeBack)
+TEST(NodePool, NumbersNameTheirRecordsAcrossSlabsAndFreedRecordsComeBack)
 {
     NodePool pool;
-    std::vector<RecordNode *> nodes;
+    std::vector<AllocationRecord *> records;
     const std::size_t count = 2 * NodePool::kNodesPerSlab + 10;  // into a third slab
+    std::uint32_t number = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        RecordNode *node = pool.acquire();
-        ASSERT_NE(node, nullptr);
-        const std::uint32_t number = pool.numberOf(node);
-        ASSERT_NE(number, 0u);
-        ASSERT_EQ(pool.node(number), node) << i;
-        nodes.push_back(node);
+        std::uint32_t given = 0;
+        AllocationRecord *record = pool.acquire(given);
+        ASSERT_NE(record, nullptr);
+        record->type = VXL_MALLOC;
+        ASSERT_EQ(given, number = pool.next(number)) << i;  // handed out in order
+        ASSERT_EQ(pool.numberOf(record), number) << i;
+        ASSERT_EQ(pool.record(number), record) << i;
+        records.push_back(record);
     }
-    std::sort(nodes.begin(), nodes.end());
-    EXPECT_EQ(std::adjacent_find(nodes.begin(), nodes.end()), nodes.end()) << "a node handed out twice";
-    pool.release(nodes[5]);
-    pool.release(nodes[7]);
-    EXPECT_EQ(pool.acquire(), nodes[7]);
-    EXPECT_EQ(pool.acquire(), nodes[5]);
+    EXPECT_EQ(pool.next(number), pool.end());
+    EXPECT_EQ(pool.live(), count);
+    std::sort(records.begin(), records.end());
+    EXPECT_EQ(std::adjacent_find(records.begin(), records.end()), records.end()) << "a record handed out twice";
+    pool.release(records[5], pool.numberOf(records[5]));
+    pool.release(records[7], pool.numberOf(records[7]));
+    EXPECT_TRUE(NodePool::isFree(*records[5]));
+    EXPECT_EQ(pool.live(), count - 2);
+    std::uint32_t given = 0;
+    EXPECT_EQ(pool.acquire(given), records[7]);
+    EXPECT_EQ(given, pool.numberOf(records[7]));
+    EXPECT_EQ(pool.acquire(given), records[5]);
     pool.clear();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The monitor's connection threads against a real application linked with
 // libVexal, over loopback.
+#include "FakeLibrary.h"
 #include "PeerProcess.h"
 
 #include <connection/Connection.h>
@@ -9,6 +10,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <future>
 #include <stdexcept>
 #include <system_error>
 
@@ -99,6 +101,37 @@ private slots:
         QVERIFY2(clock.elapsed() < 1000, "the receiver waited for something other than the echo");
         QCOMPARE(listener.lost.load(), 0);
         QVERIFY(!connection.isConnected());
+    }
+
+    void commandsQueuedBeforeTheSenderRunsAllLeaveInTheirOrder()
+    {
+        vexal::monitor::test::FakeLibrary library(0);
+        std::promise<void> gate;
+        std::shared_future<void> opened = gate.get_future().share();
+        int starts = 0;
+        // The sending thread, started second, waits until every command is queued.
+        Connection connection(nullptr, [&](std::function<void()> work) {
+            if (++starts % 2 == 1)
+                return std::thread(std::move(work));
+            return std::thread([work = std::move(work), opened] {
+                opened.wait();
+                work();
+            });
+        });
+        QVERIFY(openPatiently(connection, library.port()));
+        long long ticket = 0;
+        connection.send(MSG_SUMMARY);
+        QVERIFY(connection.sendSites(5, ticket));
+        connection.sendMore(MSG_LIST_NEXT, 2);
+        connection.send(MSG_PAUSE);
+        gate.set_value();
+        const QByteArray expected("1\x01\0" "9\x01" "5\x01\0" "3\x01\0" "3\x01\0" "5\x01\0", 17);
+        QElapsedTimer clock;
+        clock.start();
+        while (library.received().size() < expected.size() && clock.elapsed() < 10000)
+            QTest::qWait(10);
+        QCOMPARE(library.received(), expected);
+        QCOMPARE(ticket, 1);
     }
 
     void aThreadThatCannotStartLeavesNothingOpen()

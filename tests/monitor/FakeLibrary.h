@@ -3,8 +3,10 @@
 // and benchmark: it answers list start, next record and list end from a list
 // of its own, keeps every byte the monitor sent, and can fall silent or hang
 // up after a given number of records. The answers to all the requests one
-// read brings are written together. Plain sockets on its own thread; the
-// monitor's socket module is the process's client endpoint meanwhile.
+// read brings are written together. It knows only commands 0 to 6, as an
+// older library, and answers nothing to any other. Plain sockets on its own
+// thread; the monitor's socket module is the process's client endpoint
+// meanwhile.
 #pragma once
 
 #include <SocketCom.h>
@@ -19,6 +21,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -27,7 +30,9 @@ namespace vexal::monitor::test {
 
 class FakeLibrary {
 public:
-    enum class After { Answer, FallSilent, HangUp };
+    // Lag: the records past the limit come 100 ms after those before it,
+    // as on a slow connection.
+    enum class After { Answer, FallSilent, HangUp, Lag };
 
     // Serves a list of `records` records on a free loopback port; after
     // `limit` records it does `after`.
@@ -67,8 +72,17 @@ public:
         return received_;
     }
 
+    // Record `i` gets this file name instead of its own; call before the
+    // monitor asks for the list.
+    void nameFile(int i, const QByteArray &file)
+    {
+        std::lock_guard lock(mutex_);
+        renamed_ = i;
+        renamedFile_ = file;
+    }
+
     // The record number i as this library sends it.
-    static SocketData record(int i)
+    static SocketData record(int i, const char *file = nullptr)
     {
         SocketData data;
         clearSocketData(&data);
@@ -77,7 +91,7 @@ public:
         addBigIntSocketData(&data, 16 + i);
         addIntSocketData(&data, 100 + i);
         addBigIntSocketData(&data, 0x1000 + 16LL * i);
-        addSocketData(&data, i % 2 == 0 ? "/src/even.c" : "/src/odd.c");
+        addSocketData(&data, file != nullptr ? file : i % 2 == 0 ? "/src/even.c" : "/src/odd.c");
         addBigIntSocketData(&data, i);
         addIntSocketData(&data, 7);
         return data;
@@ -106,6 +120,9 @@ private:
             for (qsizetype end = pending.indexOf('\0'); end >= 0; end = pending.indexOf('\0')) {
                 const int command = pending.left(end).split('\x01').value(0).toInt();
                 pending.remove(0, end + 1);
+                // As a library that knows only commands 0 to 6.
+                if (command > MSG_RELEASE)
+                    continue;
                 if (command == MSG_LIST_NEXT && sent >= limit_) {
                     if (after_ == After::HangUp) {
                         ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
@@ -115,6 +132,11 @@ private:
                     }
                     if (after_ == After::FallSilent)
                         continue;
+                    if (after_ == After::Lag && sent == limit_) {
+                        ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
+                        answers.clear();
+                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    }
                 }
                 SocketData answer;
                 clearSocketData(&answer);
@@ -122,7 +144,7 @@ private:
                 if (command == MSG_LIST_START)
                     addIntSocketData(&answer, records_);
                 else if (command == MSG_LIST_NEXT)
-                    answer = record(sent++);
+                    answer = renamedRecord(sent++);
                 else if (command == MSG_LIST_END)
                     for (int value = 1; value <= TRANSFER_STATUS_VALUES; ++value)
                         addBigIntSocketData(&answer, value);
@@ -131,6 +153,12 @@ private:
             if (!answers.isEmpty())
                 ::send(peer, answers.constData(), static_cast<size_t>(answers.size()), MSG_NOSIGNAL);
         }
+    }
+
+    SocketData renamedRecord(int i)
+    {
+        std::lock_guard lock(mutex_);
+        return record(i, i == renamed_ ? renamedFile_.constData() : nullptr);
     }
 
     const int records_;
@@ -142,6 +170,8 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     QByteArray received_;
+    int renamed_ = -1;  // under mutex_, as renamedFile_
+    QByteArray renamedFile_;
     std::thread thread_;
 };
 

@@ -66,6 +66,28 @@ private slots:
         }
     }
 
+    // A fetch that went on to the list end before the last record came
+    // would leave the last row empty.
+    void theLastRowHoldsTheLastRecordSentAlsoWhenItComesLate()
+    {
+        constexpr int kRecords = 250;
+        FakeLibrary library(kRecords, FakeLibrary::After::Lag, kRecords - 1);
+        Connection connection;
+        QVERIFY(openPatiently(connection, library.port()));
+        RecordTable table;
+        QCOMPARE(fetch(connection, table).result.outcome, ListFetch::Outcome::Done);
+        QCOMPARE(table.size(), kRecords);
+        const int i = kRecords - 1;
+        const ListRecord &last = table.record(i);
+        QCOMPARE(last.index, i);
+        QCOMPARE(last.line, 100 + i);
+        QCOMPARE(last.type, i % 12);
+        QCOMPARE(last.size, 16 + i);
+        QCOMPARE(last.address, 0x1000 + 16 * i);
+        QCOMPARE(last.threadId, 7u);
+        QCOMPARE(table.file(i), QByteArray("/src/odd.c"));
+    }
+
     void aSilentLibraryTimesTheFetchOutAndGetsNoListEnd()
     {
         FakeLibrary library(1000, FakeLibrary::After::FallSilent, 150);

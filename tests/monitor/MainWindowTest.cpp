@@ -2,7 +2,7 @@
 // The desktop window as a user meets it: its controls by name, their hints,
 // shortcuts and groups, the edits' check, About, the settings written at
 // Quit; and against an application, the list, its sorting and names, the
-// code, and the three saved files.
+// code, the three saved files, and the leak sites' window.
 #include "PeerProcess.h"
 
 #include <About.h>
@@ -10,10 +10,13 @@
 #include <FileDialogs.h>
 #include <MainWindow.h>
 #include <MessageBoxes.h>
+#include <SitesChart.h>
+#include <SitesWindow.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -130,7 +133,7 @@ private slots:
             {"mnuMainFileSave", "Ctrl+S", false},           {"mnuMainFileQuit", "Ctrl+Q", true},
             {"mnuMainHelpTopics", "Ctrl+H", true},          {"mnuMainHelpAbout", "Ctrl+A", true},
             {"mnuMainFileSaveStatus", "", false},          {"mnuMainFileSaveCodeAs", "", false},
-            {"mnuMainCodeGenerate", "", false}};
+            {"mnuMainCodeGenerate", "", false},             {"mnuMainViewSites", "Ctrl+E", true}};
         for (const auto &[name, shortcut, enabled] : actions) {
             QAction *action = named<QAction>(window, name);
             QVERIFY2(action != nullptr, name);
@@ -211,11 +214,13 @@ private slots:
         options.port = QString::number(peer.port());
         MainWindow window(boxes, options, &dialogs);
         QAction *getList = named<QAction>(window, "mnuMainViewGetList");
-        for (int attempt = 0; attempt < 200 && !getList->isEnabled(); ++attempt) {
+        // The library listens a moment after it starts.
+        const QDeadlineTimer deadline(std::chrono::seconds(10));
+        while (!getList->isEnabled() && !deadline.hasExpired()) {
             window.mnuMainFileConnectClick();
             QTest::qWait(20);
         }
-        QVERIFY(getList->isEnabled());
+        QVERIFY2(getList->isEnabled(), qPrintable(window.statusText()));
         // A busy machine can leave the peer's listener a moment behind "ok":
         // the attempts before it answered said so in boxes of their own.
         boxes.shown.clear();
@@ -269,6 +274,58 @@ private slots:
                      + code->model()->index(1, 1).data().toString().toUtf8() + "\n");
         QCOMPARE(window.statusText(), QStringLiteral("Code written to file ") + files.filePath("code.c"));
         QVERIFY(boxes.shown.empty());
+    }
+
+    void theLeakSitesWindowShowsTheSitesGeneratesTheirCodeAndEmptiesWithTheConnection()
+    {
+        test::PeerProcess peer(test::peerPort(1), QStringLiteral(VEXAL_SITES_PROGRAM), {QStringLiteral("leak,cache")});
+        QMap<QByteArray, QList<QByteArray>> sites;  // name -> SITE name file line
+        for (int i = 0; i < 4; ++i) {
+            const QList<QByteArray> site = peer.readLine().split(' ');
+            QCOMPARE(site.size(), 4);
+            sites.insert(site[1], site);
+        }
+        NoBoxes boxes;
+        StartOptions options;
+        options.port = QString::number(peer.port());
+        MainWindow window(boxes, options);
+        SitesWindow &sitesWindow = window.sitesWindow();
+        for (int attempt = 0; attempt < 200 && !sitesWindow.refreshAction()->isEnabled(); ++attempt) {
+            window.mnuMainFileConnectClick();
+            QTest::qWait(20);
+        }
+        QVERIFY(sitesWindow.refreshAction()->isEnabled());
+        named<QAction>(window, "mnuMainViewSites")->trigger();
+        QVERIFY(sitesWindow.isVisible() && sitesWindow.isWindow() && !sitesWindow.isModal());
+
+        sitesWindow.refreshAction()->trigger();
+        QTableView *table = sitesWindow.table();
+        QTRY_COMPARE_WITH_TIMEOUT(table->model()->rowCount(), 2, 10000);
+        QCOMPARE(sitesWindow.chart()->lineCount(), 2);
+        const QString leakSite = QStringLiteral("sites_program.c:") + QString::fromLatin1(sites["leak"][3]);
+        int leakRow = -1;
+        for (int row = 0; row < 2; ++row) {
+            if (table->model()->index(row, int(SiteColumn::Site)).data().toString() == leakSite)
+                leakRow = row;
+        }
+        QVERIFY2(leakRow >= 0, qPrintable(leakSite));
+        table->selectRow(leakRow);
+        QCOMPARE(sitesWindow.chart()->lineCount(), 1);
+        sitesWindow.generateAction()->trigger();
+        QTableView *code = named<QTableView>(window, "lvwCode");
+        QCOMPARE(code->model()->rowCount(), 1);
+        QCOMPARE(code->model()->index(0, 1).data().toString(),
+                 QStringLiteral("VexalFreeThese(\"%1\", %2, %2, 0, 0, 0, 0, 0);")
+                     .arg(QString::fromLocal8Bit(sites["leak"][2]), QString::fromLatin1(sites["leak"][3])));
+        QVERIFY(named<QAction>(window, "mnuMainFileSaveCode")->isEnabled());
+
+        // The connection lost ends the automatic refresh and empties the window.
+        sitesWindow.autoRefreshAction()->trigger();
+        peer.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!sitesWindow.autoRefreshAction()->isChecked(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(table->model()->rowCount(), 0, 10000);
+        QVERIFY(!sitesWindow.refreshAction()->isEnabled());
+        window.close();
     }
 
     void theSynthesisPanelKeepsItsChoicesBetweenRuns()

@@ -4,10 +4,11 @@
 // and output.
 #pragma once
 
+#include "ProcessLine.h"
+
 #include <TestPorts.h>
 #include <connection/Connection.h>
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
@@ -19,6 +20,8 @@
 #include <chrono>
 
 namespace vexal::monitor::test {
+
+using vexal::test::readLineWithin;
 
 // Each peer gets a few of this process's ports, as the library moves to the
 // next port for every new connection.
@@ -35,8 +38,10 @@ inline bool openPatiently(Connection &connection, int port)
     QElapsedTimer clock;
     clock.start();
     while (connection.open("127.0.0.1", port) != Connection::OpenResult::Connected) {
-        if (clock.elapsed() > 10000)
+        if (clock.elapsed() > 10000) {
+            qWarning("no connection to port %d within 10 s", port);
             return false;
+        }
         QTest::qWait(20);
     }
     return true;
@@ -44,10 +49,12 @@ inline bool openPatiently(Connection &connection, int port)
 
 class PeerProcess {
 public:
-    explicit PeerProcess(int port, const QString &program = QStringLiteral(VEXAL_MONITOR_PEER)) : port_(port)
+    explicit PeerProcess(int port, const QString &program = QStringLiteral(VEXAL_MONITOR_PEER),
+                         const QStringList &more = {})
+        : port_(port)
     {
         process_.setProgram(program);
-        process_.setArguments({QString::number(port)});
+        process_.setArguments(QStringList{QString::number(port)} + more);
         process_.start();
         process_.waitForStarted();
         readLine();  // "ready"
@@ -65,13 +72,10 @@ public:
 
     void send(const QByteArray &command) { process_.write(command + '\n'); }
 
-    // The next answer line, or empty after `limit`.
+    // The next answer line, or empty after `limit` (with a warning).
     QByteArray readLine(std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
-        QDeadlineTimer deadline(limit);
-        while (!process_.canReadLine() && process_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-        }
-        return process_.canReadLine() ? process_.readLine().trimmed() : QByteArray();
+        return readLineWithin(process_, QProcess::StandardOutput, limit, "the application").trimmed();
     }
 
     void kill()

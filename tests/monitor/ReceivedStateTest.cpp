@@ -104,9 +104,22 @@ private slots:
         QVERIFY(!state.continuous);
     }
 
+    void siteMessagesTellThatTheLibraryGroupsSitesAndEachEndAnswersOneRequest()
+    {
+        ReceivedState state;
+        QCOMPARE(receiveMessage(message({"9", "/src/a.c", "42", "1", "3", "4096", "7", "9"}).data, state), Wake::Site);
+        QCOMPARE(state.sites, SitesSupport::Grouped);
+        QCOMPARE(QByteArray(state.data.fileName), QByteArray("/src/a.c"));
+        QCOMPARE(state.data.siteBytes, 4096LL);
+        QCOMPARE(state.sitesAnswered, 0LL);
+        QCOMPARE(receiveMessage(message({"10", "1", "3", "4096", "10"}).data, state), Wake::SitesEnd);
+        QCOMPARE(state.sitesAnswered, 1LL);
+        QCOMPARE(state.data.nextIndex, 10LL);
+    }
+
     void numbersOutsideTheProtocolChangeNothing()
     {
-        for (const char *number : {"9", "257", "-255", "263"}) {
+        for (const char *number : {"11", "257", "-255", "265"}) {
             ReceivedState state;
             state.connected = state.continuous = true;
             const QByteArray before(reinterpret_cast<const char *>(&state.data), sizeof state.data);

@@ -79,6 +79,9 @@ private slots:
         QCOMPARE(cell(table, 2, ListColumn::Pointer), "FFFFFFFF");
         QCOMPARE(cell(table, 3, ListColumn::Pointer), "00007FFF12345678");
         QCOMPARE(RecordTable::pointerText(0x100000000), "0000000100000000");
+        // The upper half of the 32-bit range, as a 32-bit host's pointers are sent.
+        QCOMPARE(RecordTable::pointerText(0x80000000), "80000000");
+        QCOMPARE(RecordTable::pointerText(0xFFFFFFFF), "FFFFFFFF");
     }
 
     void countsFoldLetterCaseAndKeyLinesByFileThenLine()

@@ -7,6 +7,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -58,11 +59,16 @@ public:
     }
     void letEventsRun() override {}
 
-    // Waits until `holds` is true of the recorded state; false after `limit`.
+    // Waits until `holds` is true of the recorded state; false after `limit`,
+    // with a warning that shows the last statuses seen.
     bool waitFor(const std::function<bool()> &holds, std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, limit, holds);
+        if (changed_.wait_for(lock, limit, holds))
+            return true;
+        qWarning("not within %lld ms; the last statuses: \"%s\"", static_cast<long long>(limit.count()),
+                 qPrintable(statuses.mid(std::max<qsizetype>(0, statuses.size() - 3)).join(QStringLiteral("\", \""))));
+        return false;
     }
 
     bool statusSeen(const QString &text)

@@ -32,6 +32,8 @@ inline bool connectPatiently(MonitorController &controller, RecordingView &view,
         }
         QTest::qWait(20);
     }
+    qWarning("no connection to port %d within 10 s; last status: \"%s\"", port,
+             qPrintable(view.read<QString>([&] { return view.statuses.value(view.statuses.size() - 1); })));
     return false;
 }
 

@@ -23,7 +23,7 @@ constexpr int kMin32 = std::numeric_limits<int>::min();
 constexpr int kMax32 = std::numeric_limits<int>::max();
 
 // What a message carries after its number.
-enum Carries : unsigned { kNothing = 0, kStatus = 1, kLength = 2, kRecord = 4, kCallSite = 8 };
+enum Carries : unsigned { kNothing = 0, kStatus = 1, kLength = 2, kRecord = 4, kCallSite = 8, kSite = 16, kSitesEnd = 32 };
 
 // A record none of whose fields a decoder would write by chance.
 TransferRecord untouched()
@@ -73,9 +73,22 @@ void copyCarried(unsigned carries, const TransferRecord &from, TransferRecord &t
         to.recordIndex = from.recordIndex;
         to.threadId = from.threadId;
     }
-    if (carries & (kRecord | kCallSite)) {
+    if (carries & (kRecord | kCallSite | kSite)) {
         std::memcpy(to.fileName, from.fileName, sizeof to.fileName);
         to.line = from.line;
+    }
+    if (carries & kSite) {
+        to.recordType = from.recordType;
+        to.firstIndex = from.firstIndex;
+        to.lastIndex = from.lastIndex;
+    }
+    if (carries & (kSite | kSitesEnd)) {
+        to.siteBlocks = from.siteBlocks;
+        to.siteBytes = from.siteBytes;
+    }
+    if (carries & kSitesEnd) {
+        to.siteCount = from.siteCount;
+        to.nextIndex = from.nextIndex;
     }
 }
 
@@ -89,7 +102,9 @@ std::string described(const TransferRecord &r)
         out << ' ' << v;
     out << ' ' << r.freeFailed << ' ' << r.addressNotStored << ' ' << r.internalUse << "\nlength " << r.listLength
         << "\nrecord " << r.recordType << ' ' << r.recordSize << ' ' << r.line << ' ' << r.address << ' '
-        << r.recordIndex << ' ' << r.threadId << "\nfile '" << r.fileName << "'";
+        << r.recordIndex << ' ' << r.threadId << "\nfile '" << r.fileName << "'\nsites " << r.sinceIndex << ' '
+        << r.siteBlocks << ' ' << r.siteBytes << ' ' << r.firstIndex << ' ' << r.lastIndex << ' ' << r.siteCount
+        << ' ' << r.nextIndex;
     return out.str();
 }
 
@@ -110,6 +125,8 @@ TransferRecord withExtremes(bool lowFirst)
     r.line = lowFirst ? kMax32 : kMin32;
     r.recordSize = r.recordIndex = lowFirst ? kMax64 : kMin64;
     r.address = lowFirst ? kMin64 : kMax64;
+    r.siteBlocks = r.firstIndex = r.siteCount = lowFirst ? kMin64 : kMax64;
+    r.siteBytes = r.lastIndex = r.nextIndex = r.sinceIndex = lowFirst ? kMax64 : kMin64;
     return r;
 }
 
@@ -134,7 +151,11 @@ std::vector<Case> everyMessage()
         {"release acknowledgement", MSG_RELEASE, kNothing, record, ""},
         {"status notice", MSG_SHOW_STATUS, kCallSite, withName(record, separators), escaped},
         {"list notice", MSG_SHOW_LIST, kCallSite, withName(other, longest), longest},
-        {"no message of the protocol", 9, kNothing, record, ""},
+        {"site with the longest name", MSG_SITES, kSite, withName(record, longest), longest},
+        {"site with separators in its name", MSG_SITES, kSite, withName(other, separators), escaped},
+        {"sites end, lowest first", MSG_SITES_END, kSitesEnd, record, ""},
+        {"sites end, highest first", MSG_SITES_END, kSitesEnd, other, ""},
+        {"no message of the protocol", MSG_SITES_END + 1, kNothing, record, ""},
     };
 }
 
@@ -153,7 +174,7 @@ TEST(Protocol, EveryLibraryMessageDecodesToWhatItCarriedAndWritesNothingElse)
         decoded.command = MSG_LIST_NEXT;  // the monitor's pending command stays
         TransferRecord expected = decoded;
         copyCarried(c.carries, c.sent, expected);
-        if (c.carries & (kRecord | kCallSite))
+        if (c.carries & (kRecord | kCallSite | kSite))
             copyFileName(expected.fileName, c.arrives.c_str());
 
         EXPECT_EQ(decodeReply(wire.data, decoded), c.number);
@@ -170,4 +191,21 @@ TEST(Protocol, CommandsAreTheirNumberAlone)
         EXPECT_EQ(std::string(wire.data, std::size_t(wire.size)), alone);
         EXPECT_EQ(decodeCommand(wire.data), command);
     }
+}
+
+TEST(Protocol, TheSitesRequestCarriesItsIndexBoundAndAMissingOrNegativeOneCountsEveryBlock)
+{
+    for (std::int64_t bound : {std::int64_t{0}, std::int64_t{1}, kMax64}) {
+        SocketData wire;
+        encodeSitesRequest(bound, wire);
+        EXPECT_EQ(decodeCommand(wire.data), MSG_SITES);
+        EXPECT_EQ(decodeSitesRequest(wire.data), bound);
+    }
+    SocketData wire;
+    encodeSitesRequest(kMax64, wire);
+    EXPECT_EQ(std::string(wire.data, std::size_t(wire.size)), "9\x01" "9223372036854775807\x01" + std::string(1, '\0'));
+    encodeCommand(MSG_SITES, wire);
+    EXPECT_EQ(decodeSitesRequest(wire.data), 0);
+    encodeSitesRequest(-5, wire);
+    EXPECT_EQ(decodeSitesRequest(wire.data), 0);
 }

@@ -30,6 +30,19 @@ public:
     // Starts args[0] with the rest as its arguments; false if it could not.
     bool start(const std::vector<std::string> &args, const std::string &outPath, const std::string &errPath);
 
+#if !defined(_WIN32)
+    // Forks: the child runs `body` and ends at once with its result, without
+    // the exit handlers of the test program. False if there is no child.
+    template <typename Body>
+    bool fork(Body body)
+    {
+        pid_ = ::fork();
+        if (pid_ == 0)
+            _exit(body());
+        return pid_ > 0;
+    }
+#endif
+
     // Waits for the end; the exit code, or -1 when it did not exit normally
     // or never started. With a limit, a child still running then is killed.
     int wait(std::chrono::milliseconds limit = std::chrono::milliseconds::max());
@@ -105,7 +118,7 @@ inline bool ChildProcess::start(const std::vector<std::string> &args, const std:
     for (std::string &a : copies)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    pid_ = fork();
+    pid_ = ::fork();
     if (pid_ == 0) {
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -20,6 +20,7 @@
 #endif
 
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 
 namespace vxlsock {
@@ -98,25 +99,27 @@ inline long receiveSome(Socket s, char *buffer, std::size_t capacity)
 
 #endif
 
-inline sockaddr_in loopback(int port)
+// 127.0.0.1, or another loopback address (host order) where a test needs a
+// second local address.
+inline sockaddr_in loopback(int port, std::uint32_t host = INADDR_LOOPBACK)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<unsigned short>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(host);
     return address;
 }
 
 // A connected socket, or kNone with lastError() telling why. A receive
 // buffer size above 0 is set before connecting: it sets the window offered.
-inline Socket connectLoopback(int port, int receiveBuffer = 0)
+inline Socket connectLoopback(int port, int receiveBuffer = 0, std::uint32_t host = INADDR_LOOPBACK)
 {
     const Socket s = openTcp();
     if (s == kNone)
         return kNone;
     if (receiveBuffer > 0)
         ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&receiveBuffer), sizeof receiveBuffer);
-    const sockaddr_in address = loopback(port);
+    const sockaddr_in address = loopback(port, host);
     if (::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         const int error = lastError();
         closeSocket(s);

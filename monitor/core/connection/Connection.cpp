@@ -3,9 +3,7 @@
 
 #include <Protocol.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <system_error>
 
 namespace vexal::monitor {
@@ -20,13 +18,14 @@ struct Connection::Session {
     AutoResetEvent summaryReply;
     AutoResetEvent listReply;
     AutoResetEvent controlReply;
+    AutoResetEvent sitesReply;
     std::atomic<bool> ended{false};  // closed: waiters and a woken sender give up
     DoneEvent receiverEnded;
     std::atomic<int> senderResult{0};
     // A reply of each kind was stored and its wait has not taken it yet;
     // under the communication lock. What tells a reply from the wake-up of
     // a connection's end, which may follow it at once.
-    bool arrived[3] = {};
+    bool arrived[4] = {};
 
     AutoResetEvent &reply(Reply which)
     {
@@ -35,6 +34,8 @@ struct Connection::Session {
             return summaryReply;
         case Reply::List:
             return listReply;
+        case Reply::Sites:
+            return sitesReply;
         case Reply::Control:
             break;
         }
@@ -54,6 +55,7 @@ struct Connection::Session {
         summaryReply.set();
         listReply.set();
         controlReply.set();
+        sitesReply.set();
     }
 };
 
@@ -140,6 +142,10 @@ Connection::OpenResult Connection::startThreads()
     locked([&](ReceivedState &state) {
         state.data = TransferRecord{};
         state.connected = true;
+        state.sites = SitesSupport::Unknown;
+        state.sitesAsked = 0;
+        state.sitesAnswered = 0;
+        commands_.clear();
         session_ = session;
     });
     threadsSession_ = session;
@@ -179,8 +185,9 @@ void Connection::sendDisconnect()
     std::shared_ptr<Session> session = locked([this](ReceivedState &state) {
         state.connected = false;
         state.continuous = false;
-        state.data.command = MSG_DISCONNECT;
-        pendingCopies_ = 1;
+        // Whatever was still queued is dropped: the library would end the
+        // connection before answering it.
+        commands_.replaceAll({MSG_DISCONNECT, 1, 0});
         return std::exchange(session_, nullptr);
     });
     if (!session)
@@ -190,6 +197,7 @@ void Connection::sendDisconnect()
     session->summaryReply.set();
     session->listReply.set();
     session->controlReply.set();
+    session->sitesReply.set();
 }
 
 void Connection::awaitSenderEnd()
@@ -204,15 +212,18 @@ bool Connection::isConnected()
     return locked([](ReceivedState &state) { return state.connected; });
 }
 
+// Under the communication lock.
+std::shared_ptr<Connection::Session> Connection::queue(const CommandQueue::Command &command, bool joinSameKind)
+{
+    if (!state_.connected)
+        return nullptr;
+    commands_.add(command, joinSameKind);
+    return session_;
+}
+
 void Connection::send(int command)
 {
-    std::shared_ptr<Session> session = locked([&](ReceivedState &state) -> std::shared_ptr<Session> {
-        if (!state.connected)
-            return nullptr;
-        state.data.command = command;
-        pendingCopies_ = 1;
-        return session_;
-    });
+    std::shared_ptr<Session> session = locked([&](ReceivedState &) { return queue({command, 1, 0}, false); });
     if (session)
         session->command.set();
 }
@@ -221,22 +232,32 @@ void Connection::sendMore(int command, int copies)
 {
     if (copies <= 0)
         return;
-    std::shared_ptr<Session> session = locked([&](ReceivedState &state) -> std::shared_ptr<Session> {
-        if (!state.connected)
-            return nullptr;
-        if (state.data.command != command)
-            pendingCopies_ = 0;
-        state.data.command = command;
-        pendingCopies_ += copies;
-        return session_;
+    std::shared_ptr<Session> session = locked([&](ReceivedState &) { return queue({command, copies, 0}, true); });
+    if (session)
+        session->command.set();
+}
+
+bool Connection::sendSites(long long sinceIndex, long long &ticket)
+{
+    std::shared_ptr<Session> session = locked([&](ReceivedState &state) {
+        std::shared_ptr<Session> queued = queue({MSG_SITES, 1, sinceIndex}, false);
+        if (queued)
+            ticket = ++state.sitesAsked;
+        return queued;
     });
     if (session)
         session->command.set();
+    return session != nullptr;
 }
 
 void Connection::setRecordSink(RecordSink sink)
 {
     locked([&](ReceivedState &) { recordSink_ = std::move(sink); });
+}
+
+void Connection::setSiteSink(SiteSink sink)
+{
+    locked([&](ReceivedState &) { siteSink_ = std::move(sink); });
 }
 
 bool Connection::awaitReply(Reply reply, std::chrono::milliseconds timeout)
@@ -279,48 +300,28 @@ void Connection::sendLoop(const std::shared_ptr<Session> &session)
         session->command.wait();
         if (session->ended)
             break;
-        int copies = 0;
-        const int command = locked([&](ReceivedState &state) {
-            copies = std::exchange(pendingCopies_, 0);
-            return state.data.command;
-        });
-        if (copies == 0)
-            continue;  // written at an earlier wake
-        if (!writeCopies(command, copies)) {
-            locked([&](ReceivedState &state) {
-                if (isCurrent(session.get()))
-                    state.connected = false;
-            });
-            session->senderResult = kWriteFailed;
-            return;
+        // Empty when written at an earlier wake.
+        const std::vector<CommandQueue::Command> work = locked([&](ReceivedState &) { return commands_.take(); });
+        bool disconnected = false;
+        for (const CommandQueue::Command &command : work) {
+            if (!CommandQueue::write(command)) {
+                locked([&](ReceivedState &state) {
+                    if (isCurrent(session.get()))
+                        state.connected = false;
+                });
+                session->senderResult = kWriteFailed;
+                return;
+            }
+            disconnected = command.number == MSG_DISCONNECT;
+            if (disconnected)
+                break;
         }
         // Only a sent disconnect ends the thread: leaving on a cleared flag
         // alone could leave the library without the disconnect command.
-        if (command == MSG_DISCONNECT)
+        if (disconnected)
             break;
     }
     session->senderResult = kSentAll;
-}
-
-// Writes `copies` messages of the one field `command`, as many in each write
-// as a message area holds: the bytes on the wire are those of single
-// messages, one after the other.
-bool Connection::writeCopies(int command, int copies)
-{
-    SocketData one;
-    protocol::encodeCommand(command, one);
-    const int perWrite = SOCKETDATA_SIZE / one.size;
-    while (copies > 0) {
-        const int now = std::min(copies, perWrite);
-        SocketData batch;
-        for (int i = 0; i < now; ++i)
-            std::memcpy(batch.data + i * one.size, one.data, static_cast<std::size_t>(one.size));
-        batch.size = now * one.size;
-        if (writeSocketData(&batch) != SOCKETCOM_OK)
-            return false;
-        copies -= now;
-    }
-    return true;
 }
 
 void Connection::receiveLoop(const std::shared_ptr<Session> &session)
@@ -341,7 +342,8 @@ void Connection::receiveLoop(const std::shared_ptr<Session> &session)
                 return;
             }
             const bool wasContinuous = state.continuous;
-            switch (receiveMessage(message.data, state)) {
+            const Wake kind = receiveMessage(message.data, state);
+            switch (kind) {
             case Wake::SummaryReply:
                 session->deliver(Reply::Summary);
                 break;
@@ -355,6 +357,13 @@ void Connection::receiveLoop(const std::shared_ptr<Session> &session)
             case Wake::ControlReply:
                 session->deliver(Reply::Control);
                 break;
+            case Wake::Site:
+            case Wake::SitesEnd: {
+                const bool end = kind == Wake::SitesEnd;
+                if (siteSink_ ? siteSink_(state, end) : end)
+                    session->deliver(Reply::Sites);
+                break;
+            }
             case Wake::StatusCall:
                 if (listener_)
                     listener_->reportCall(Wake::StatusCall, wasContinuous);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "AutoResetEvent.h"
+#include "CommandQueue.h"
 #include "ReceivedState.h"
 
 #include <QByteArray>
@@ -43,7 +44,7 @@ public:
 class Connection {
 public:
     enum class OpenResult { Connected, SocketFailed, NotReachable, EventsFailed, ThreadsFailed };
-    enum class Reply { Summary, List, Control };
+    enum class Reply { Summary, List, Control, Sites };
     // What the monitor asks of the library, each answered by one reply.
     enum class Request { Summary, ListStart, ListNext, ListEnd, Pause, Release };
     // Starts a thread; replaceable so that tests can make a start fail.
@@ -76,13 +77,21 @@ public:
 
     bool isConnected();
 
-    // Stores `command` as the pending command and wakes the sending thread;
-    // nothing while not connected (a pending disconnect is never replaced).
+    // Queues `command` behind the commands not yet written and wakes the
+    // sending thread; nothing while not connected (nothing goes after a
+    // disconnect). Commands leave in the order they were queued, so that
+    // the window, the summary ticker and the sites' refresh never lose one
+    // another's requests.
     void send(int command);
-    // Adds `copies` requests of `command` to those of it not yet written,
-    // so that several requests of one kind leave in one write; a pending
-    // command of another kind is replaced, as by send().
+    // Queues `copies` requests of `command`, joined to the last queued ones
+    // when they are of the same kind, so that they leave in one write.
     void sendMore(int command, int copies);
+    // Queues the request for the leak sites counting blocks with an index of
+    // `sinceIndex` or more; false while not connected. `ticket` gets the
+    // number of sites requests on this connection so far, this one included
+    // (ReceivedState::sitesAsked), under the communication lock: before any
+    // answer to it can arrive.
+    bool sendSites(long long sinceIndex, long long &ticket);
     // Waits for the reply event; false on time-out or when the connection ended.
     bool awaitReply(Reply reply, std::chrono::milliseconds timeout = kReplyTimeout);
     // Sends the request's command and waits for its reply.
@@ -106,6 +115,15 @@ public:
     // sink (the default) sets it for every record. Must not take the lock.
     using RecordSink = std::function<bool(const TransferRecord &received)>;
     void setRecordSink(RecordSink sink);
+    // The same for the leak sites' messages: a site (9), or with `end` the
+    // totals (10), in state.data. The sites reply event is set only when the
+    // sink returns true; with no sink, at every end.
+    using SiteSink = std::function<bool(const ReceivedState &state, bool end)>;
+    void setSiteSink(SiteSink sink);
+
+    // Held for a whole list transfer (2, 3..., 4): the library has one list
+    // cursor per connection, so two transfers must not interleave.
+    std::mutex &listTransferMutex() { return listTransfer_; }
 
     // Set by notices 7 and 8; they live as long as the Connection.
     AutoResetEvent &statusCallEvent() { return statusCallEvent_; }
@@ -122,7 +140,8 @@ private:
     bool isCurrent(const Session *session) const { return state_.connected && session_.get() == session; }
     void retireThreads();
     void closeEndpoint(const Session &owner);
-    static bool writeCopies(int command, int copies);
+
+    std::shared_ptr<Session> queue(const CommandQueue::Command &command, bool joinSameKind);
 
     ConnectionListener *listener_;
     ThreadStarter startThread_;
@@ -130,8 +149,10 @@ private:
     std::mutex mutex_;  // the communication lock: state_, session_, the two below
     ReceivedState state_;
     std::shared_ptr<Session> session_;
-    int pendingCopies_ = 0;  // requests of state_.data.command not yet written
+    CommandQueue commands_;
     RecordSink recordSink_;
+    SiteSink siteSink_;
+    std::mutex listTransfer_;
 
     std::mutex lifecycle_;  // the thread handles
     unsigned long long generations_ = 0;
@@ -145,5 +166,25 @@ private:
     AutoResetEvent statusCallEvent_;
     AutoResetEvent listCallEvent_;
 };
+
+// Keeps a sink installed for as long as it lives: a fetch's sink must not
+// outlive the fetch whose state it writes.
+template <class Sink, void (Connection::*Install)(Sink)>
+class ScopedSink {
+public:
+    ScopedSink(Connection &connection, Sink sink) : connection_(connection)
+    {
+        (connection_.*Install)(std::move(sink));
+    }
+    ~ScopedSink() { (connection_.*Install)(Sink{}); }
+    ScopedSink(const ScopedSink &) = delete;
+    ScopedSink &operator=(const ScopedSink &) = delete;
+
+private:
+    Connection &connection_;
+};
+
+using ScopedRecordSink = ScopedSink<Connection::RecordSink, &Connection::setRecordSink>;
+using ScopedSiteSink = ScopedSink<Connection::SiteSink, &Connection::setSiteSink>;
 
 } // namespace vexal::monitor

@@ -11,7 +11,7 @@ CallSite callSite(const TransferRecord &data) { return {QByteArray(data.fileName
 
 Wake receiveMessage(const char (&message)[SOCKETDATA_SIZE], ReceivedState &state)
 {
-    // The whole number decides: a value outside 0 to 8 is not taken modulo
+    // The whole number decides: a value outside 0 to 10 is not taken modulo
     // anything, it is simply not a message of the protocol.
     switch (protocol::decodeReply(message, state.data)) {
     case MSG_DISCONNECT:
@@ -38,6 +38,13 @@ Wake receiveMessage(const char (&message)[SOCKETDATA_SIZE], ReceivedState &state
         state.continuous = false;
         state.listCall = callSite(state.data);
         return Wake::ListCall;
+    case MSG_SITES:
+        state.sites = SitesSupport::Grouped;
+        return Wake::Site;
+    case MSG_SITES_END:
+        state.sites = SitesSupport::Grouped;
+        ++state.sitesAnswered;
+        return Wake::SitesEnd;
     default:
         return Wake::Nothing;
     }

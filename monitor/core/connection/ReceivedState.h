@@ -19,15 +19,25 @@ struct CallSite {
     bool operator==(const CallSite &) const = default;
 };
 
+// Whether the library groups the leak sites itself. An older library answers
+// nothing to the sites request: the monitor then groups a fetched list.
+enum class SitesSupport { Unknown, Grouped, NotGrouped };
+
 struct ReceivedState {
-    // `command` is the pending command to send; the other fields hold the
-    // values of the last status reply, list length and list record.
+    // The values of the last status reply, list length, list record and
+    // site; `command` is never written by a received message.
     TransferRecord data{};
     bool connected = false;
     bool continuous = false;
     CallSite statusCall;
     CallSite listCall;
     int recordsToLoad = 0;
+    // Per connection: what the library does with a sites request, how many
+    // it was sent and how many it ended (10). A site message belongs to the
+    // request numbered sitesAnswered + 1.
+    SitesSupport sites = SitesSupport::Unknown;
+    long long sitesAsked = 0;
+    long long sitesAnswered = 0;
 };
 
 // Whom a message from the library wakes.
@@ -40,11 +50,13 @@ enum class Wake {
     ControlReply,  // acknowledgements 5 and 6
     StatusCall,    // notice 7: the application called VexalShowStatus
     ListCall,      // notice 8: the application called VexalShowList
+    Site,          // reply 9: one leak site
+    SitesEnd,      // reply 10: the sites' totals, after the last site
 };
 
 // Stores one whole message from the library (as readSocketData leaves it)
 // into `state` and says whom it wakes. Only the fields the message's number
-// names are written; a number outside 0 to 8 changes nothing.
+// names are written; a number outside 0 to 10 changes nothing.
 Wake receiveMessage(const char (&message)[SOCKETDATA_SIZE], ReceivedState &state);
 
 } // namespace vexal::monitor

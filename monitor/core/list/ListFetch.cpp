@@ -15,25 +15,11 @@ ListFetch::Outcome failure(Connection &connection)
     return connection.isConnected() ? ListFetch::Outcome::TimedOut : ListFetch::Outcome::ConnectionLost;
 }
 
-// The record sink stays installed only while its fetch runs.
-class SinkGuard {
-public:
-    SinkGuard(Connection &connection, Connection::RecordSink sink) : connection_(connection)
-    {
-        connection_.setRecordSink(std::move(sink));
-    }
-    ~SinkGuard() { connection_.setRecordSink({}); }
-    SinkGuard(const SinkGuard &) = delete;
-    SinkGuard &operator=(const SinkGuard &) = delete;
-
-private:
-    Connection &connection_;
-};
-
 } // namespace
 
 ListFetch::Result ListFetch::run(RecordTable &table, const Progress &progress)
 {
+    const std::lock_guard transfer(connection_.listTransferMutex());
     Result result;
     if (!connection_.request(Connection::Request::ListStart, timeout_)) {
         result.outcome = failure(connection_);
@@ -66,7 +52,7 @@ bool ListFetch::receiveRecords(RecordTable &table, qsizetype count, const Progre
         qsizetype stored = 0;
         qsizetype wakeAt = kNever;
     } shared;
-    const SinkGuard sink(connection_, [&](const TransferRecord &received) {
+    const ScopedRecordSink sink(connection_, [&](const TransferRecord &received) {
         // Replies to requests of an abandoned fetch are not this list's.
         if (shared.stored >= count)
             return false;

@@ -25,9 +25,10 @@ MessageBox warning(const QString &caption, const QString &text) { return {captio
 
 } // namespace
 
-MonitorController::MonitorController(MonitorView &view, Connection::ThreadStarter starter)
+MonitorController::MonitorController(MonitorView &view, Connection::ThreadStarter starter, SitesView *sitesView)
     : view_(view), state_(view, connection_), summary_(state_, [this] { list_.clearForSummary(); }), list_(state_, summary_),
-      saved_(state_), connection_(this, std::move(starter))
+      saved_(state_), sites_(state_, sitesView != nullptr ? *sitesView : noSitesView_),
+      connection_(this, std::move(starter))
 {
 }
 
@@ -45,6 +46,7 @@ void MonitorController::setUp(int storedPeriodMs)
     view_.letEventsRun();
     summary_.startCallSite();
     list_.startCallSite();
+    sites_.start();
     state_.paused = false;
     state_.apply(groups::atStartUp());
     view_.setStatus(kGreeting);
@@ -86,6 +88,7 @@ void MonitorController::connect(const QString &address, int port, bool autoStart
     view_.setCursor(Cursor::Default);
     view_.setStatus(QStringLiteral("Connected to application."));
     state_.apply(groups::whenConnected(state_.paused));
+    sites_.connected();
     if (autoStartContinuous)
         summary_.startContinuous();
 }
@@ -116,6 +119,7 @@ void MonitorController::disconnectCore(bool lost)
     }
     connection_.sendDisconnect();
     summary_.wakeTicker();
+    sites_.disconnected();
     state_.apply(groups::whenDisconnected());
     connection_.awaitSenderEnd();
     if (state_.paused.exchange(false))
@@ -168,6 +172,7 @@ void MonitorController::shutDown()
     summary_.retireTicker();
     summary_.stopCallSite();
     list_.stopCallSite();
+    sites_.stop();
     connection_.locked([this](ReceivedState &) { state_.summary.reset(); });
 }
 

@@ -2,16 +2,19 @@
 // The monitor window's rules, without widgets: connect, disconnect, pause and
 // release, loss of the connection, Quit and Reset and Quit here; single and
 // continuous summary with the rate (SummaryController), the list with its
-// fetch and sorting (ListController), the code synthesis, and the contents
+// fetch and sorting (ListController), the code synthesis, the contents
 // of the saved files (SavedFileContents), with the application's own
-// VexalShowStatus and VexalShowList calls. Every change it makes to the
-// window goes through MonitorView.
+// VexalShowStatus and VexalShowList calls, and the leak sites' window
+// (SitesController). Every change it makes to the main window goes through
+// MonitorView, to the sites' window through SitesView.
 #pragma once
 
 #include "ListController.h"
 #include "MonitorState.h"
 #include "MonitorView.h"
 #include "SavedFileContents.h"
+#include "SitesController.h"
+#include "SitesView.h"
 #include "SummaryController.h"
 #include "connection/Connection.h"
 #include "list/RecordTable.h"
@@ -29,7 +32,8 @@ class SettingsStore;
 
 class MonitorController : private ConnectionListener {
 public:
-    explicit MonitorController(MonitorView &view, Connection::ThreadStarter starter = {});
+    explicit MonitorController(MonitorView &view, Connection::ThreadStarter starter = {},
+                               SitesView *sitesView = nullptr);
     ~MonitorController() override;
     MonitorController(const MonitorController &) = delete;
     MonitorController &operator=(const MonitorController &) = delete;
@@ -67,6 +71,8 @@ public:
     // Takes its own share of the table: reloading the view lets go of the view's.
     void sortList(std::shared_ptr<RecordTable> table, ListColumn column) { list_.sort(std::move(table), column); }
     void generateCode(const RecordTable *table, const SynthesisOptions &options, const QList<qsizetype> &selectedRows);
+    SitesController &sites() { return sites_; }
+
     // The bytes of the three saved files, read and written under the
     // communication lock.
     void summaryFileContents(ByteWriter &out) { saved_.summary(out); }
@@ -94,6 +100,8 @@ private:
     SummaryController summary_;
     ListController list_;
     SavedFileContents saved_;
+    NoSitesView noSitesView_;
+    SitesController sites_;
     Connection connection_;  // last: its threads call back into the members above
 };
 

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+#include "NameTable.h"
+
+#include <cstdlib>
+
+namespace vexal {
+
+namespace {
+
+std::uint64_t hashText(const char *text, std::size_t length) noexcept
+{
+    std::uint64_t h = 0xcbf29ce484222325ULL;  // FNV-1a, eight bytes at a time
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + i, 8);
+        h = (h ^ word) * 0x100000001b3ULL;
+        h ^= h >> 29;
+    }
+    for (; i < length; ++i)
+        h = (h ^ static_cast<unsigned char>(text[i])) * 0x100000001b3ULL;
+    return h ^ (h >> 32);
+}
+
+} // namespace
+
+const char *NameTable::acquireAnother(const char *text) noexcept
+{
+    const std::size_t length = std::strlen(text);
+    const std::uint64_t hash = hashText(text, length);
+    if ((used_ + 1) * 2 > capacity_ && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
+        return nullptr;
+    std::size_t slot = hash & (capacity_ - 1);
+    for (; slots_[slot] != nullptr; slot = (slot + 1) & (capacity_ - 1)) {
+        Entry *e = slots_[slot];
+        if (e->hash == hash && e->length == length && std::memcmp(e->text, text, length) == 0) {
+            if (e->refs++ == 0)
+                --idle_;
+            last_ = e;
+            return e->text;
+        }
+    }
+    auto *entry = static_cast<Entry *>(std::malloc(offsetof(Entry, text) + length + 1));
+    if (entry == nullptr)
+        return nullptr;
+    entry->hash = hash;
+    entry->length = length;
+    entry->refs = 1;
+    std::memcpy(entry->text, text, length + 1);
+    slots_[slot] = entry;
+    ++used_;
+    last_ = entry;
+    return entry->text;
+}
+
+void NameTable::sweep() noexcept
+{
+    // Rebuilding is simpler than deleting from an open-addressing table and
+    // runs once per kIdleLimit names that fell out of use.
+    Entry **old = slots_;
+    const std::size_t oldCapacity = capacity_;
+    std::size_t live = 0;
+    for (std::size_t i = 0; i < oldCapacity; ++i)
+        live += (old[i] != nullptr && old[i]->refs > 0);
+    std::size_t capacity = kMinCapacity;
+    while (live * 2 >= capacity)
+        capacity *= 2;
+    auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
+    if (fresh == nullptr)
+        return;  // keep the idle names; the next release tries again
+    for (std::size_t i = 0; i < oldCapacity; ++i) {
+        Entry *e = old[i];
+        if (e == nullptr)
+            continue;
+        if (e->refs == 0) {
+            if (e == last_)
+                last_ = nullptr;
+            std::free(e);
+            continue;
+        }
+        std::size_t slot = e->hash & (capacity - 1);
+        while (fresh[slot] != nullptr)
+            slot = (slot + 1) & (capacity - 1);
+        fresh[slot] = e;
+    }
+    std::free(old);
+    slots_ = fresh;
+    capacity_ = capacity;
+    used_ = live;
+    idle_ = 0;
+}
+
+bool NameTable::resize(std::size_t capacity) noexcept
+{
+    auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
+    if (fresh == nullptr)
+        return false;
+    for (std::size_t i = 0; i < capacity_; ++i) {
+        Entry *e = slots_[i];
+        if (e == nullptr)
+            continue;
+        std::size_t slot = e->hash & (capacity - 1);
+        while (fresh[slot] != nullptr)
+            slot = (slot + 1) & (capacity - 1);
+        fresh[slot] = e;
+    }
+    std::free(slots_);
+    slots_ = fresh;
+    capacity_ = capacity;
+    return true;
+}
+
+void NameTable::clear() noexcept
+{
+    for (std::size_t i = 0; i < capacity_; ++i)
+        std::free(slots_[i]);
+    std::free(slots_);
+    slots_ = nullptr;
+    capacity_ = 0;
+    used_ = 0;
+    idle_ = 0;
+    last_ = nullptr;
+}
+
+} // namespace vexal
