@@ -9,7 +9,8 @@
 //           allocations" to "Got list of outstanding memory allocations",
 //           the monitor's peak resident memory, a sort by each column both
 //           ways (click to "Sorted ..."), and Generate with "The exact
-//           index" (click to "Vexal Code created.").
+//           index" (click to "Vexal Code created."), then Save List as and
+//           Save VXL Code as of all of it (click to "... written to file").
 // Each figure is measured several times; best and median are printed.
 //
 //   QT_QPA_PLATFORM=offscreen ListBench core|ceiling|window [RECORDS] [RUNS]
@@ -18,6 +19,7 @@
 #include "FakeLibrary.h"
 #include "WindowBench.h"
 
+#include <FileDialogs.h>
 #include <MainWindow.h>
 #include <list/ListFetch.h>
 
@@ -29,6 +31,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <sys/resource.h>
@@ -36,6 +39,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 using namespace vexal::monitor;
@@ -67,6 +71,18 @@ double peakResidentMegabytes()
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
+
+// Every save goes to one file in a temporary directory.
+class TemporaryFiles : public FileDialogs {
+public:
+    std::optional<QString> chooseSaveFile(QWidget *, const SaveFileDialog &) override
+    {
+        return dir_.filePath(QStringLiteral("saved"));
+    }
+
+private:
+    QTemporaryDir dir_;
+};
 
 // The application, holding `records` live blocks, serving on `port`.
 class Application {
@@ -124,7 +140,8 @@ int benchWindow(int port, long records, int runs)
     QuietBoxes boxes;
     StartOptions options;
     options.port = QString::number(port);
-    MainWindow window(boxes, options);
+    TemporaryFiles files;
+    MainWindow window(boxes, options, &files);
     window.show();
     QAction *getList = named<QAction>(window, "mnuMainViewGetList");
     QAction *generateCode = named<QAction>(window, "mnuMainCodeGenerate");
@@ -179,6 +196,20 @@ int benchWindow(int port, long records, int runs)
     }
     generate.print("Generate, \"The exact index\"");
     std::printf("%-44s %9d\n", "generated lines", code->model()->rowCount());
+    std::printf("%-44s %9.1f MB\n", "monitor peak resident memory", peakResidentMegabytes());
+
+    const std::pair<const char *, const char *> saves[] = {{"mnuMainFileSaveListAs", "Save List as, every row"},
+                                                           {"mnuMainFileSaveCodeAs", "Save VXL Code as, every line"}};
+    for (const auto &[action, what] : saves) {
+        Figures saved;
+        for (int run = 0; run < runs; ++run) {
+            QElapsedTimer clock;
+            clock.start();
+            named<QAction>(window, action)->trigger();
+            saved.add(clock);
+        }
+        saved.print(what);
+    }
     std::printf("%-44s %9.1f MB\n", "monitor peak resident memory", peakResidentMegabytes());
     window.close();
     return 0;

@@ -261,22 +261,22 @@ void MainWindow::mnuMainCodeGenerateClick()
 
 SaveCommands::Contents MainWindow::summaryContents()
 {
-    return [this] { return controller_->summaryFileContents(); };
+    return [this](ByteWriter &out) { controller_->summaryFileContents(out); };
 }
 
 SaveCommands::Contents MainWindow::listContents()
 {
-    return [this] {
+    return [this](ByteWriter &out) {
         const ListPage &list = ui_->grbAnalyze->list();
-        return controller_->listFileContents(list.table().get(), list.fullPath(), list.selectedRows());
+        controller_->listFileContents(out, list.table().get(), list.fullPath(), list.selectedRows());
     };
 }
 
 SaveCommands::Contents MainWindow::codeContents()
 {
-    return [this] {
+    return [this](ByteWriter &out) {
         const SynthesisPage &code = *ui_->grbGenGarbCollCode;
-        return controller_->codeFileContents(code.code(), code.selectedRows(), code.indentation(), code.tabs());
+        controller_->codeFileContents(out, code.code(), code.selectedRows(), code.indentation(), code.tabs());
     };
 }
 

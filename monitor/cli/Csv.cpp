@@ -3,32 +3,47 @@
 
 namespace vexal::cli {
 
-QByteArray csvField(QByteArrayView text)
+namespace {
+
+// Out is a QByteArray or a ByteWriter.
+template <class Out>
+void putField(Out &out, QByteArrayView text)
 {
     constexpr QByteArrayView kNeedsQuotes = ",\"\r\n";
     bool quote = false;
     for (char c : text)
         quote = quote || kNeedsQuotes.contains(c);
-    if (!quote)
-        return text.toByteArray();
-    QByteArray field;
-    field.reserve(text.size() + 2);
-    field += '"';
+    if (!quote) {
+        out.append(text);
+        return;
+    }
+    out.append('"');
     for (char c : text) {
         if (c == '"')
-            field += '"';
-        field += c;
+            out.append('"');
+        out.append(c);
     }
-    field += '"';
+    out.append('"');
+}
+
+} // namespace
+
+QByteArray csvField(QByteArrayView text)
+{
+    QByteArray field;
+    field.reserve(text.size() + 2);
+    putField(field, text);
     return field;
 }
+
+void appendCsvField(monitor::ByteWriter &out, QByteArrayView text) { putField(out, text); }
 
 CsvRecord &CsvRecord::operator<<(QByteArrayView field)
 {
     if (!first_)
         line_ += ',';
     first_ = false;
-    line_ += csvField(field);
+    putField(line_, field);
     return *this;
 }
 

@@ -4,6 +4,8 @@
 // double quotes with each double quote doubled.
 #pragma once
 
+#include <files/ByteWriter.h>
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -11,7 +13,10 @@
 
 namespace vexal::cli {
 
+inline constexpr QByteArrayView kCsvLineEnding = "\r\n";
+
 QByteArray csvField(QByteArrayView text);
+void appendCsvField(monitor::ByteWriter &out, QByteArrayView text);
 
 // One record, its line ending included.
 QByteArray csvRecord(std::initializer_list<QByteArrayView> fields);
@@ -21,7 +26,7 @@ class CsvRecord {
 public:
     CsvRecord &operator<<(QByteArrayView field);
     // The record with its line ending.
-    QByteArray line() const { return line_ + "\r\n"; }
+    QByteArray line() const { return line_ + kCsvLineEnding.toByteArray(); }
 
 private:
     QByteArray line_;

@@ -3,6 +3,7 @@
 // a stream of samples or reports reads the same as a single one.
 #pragma once
 
+#include <files/ByteWriter.h>
 #include <files/SavedFiles.h>
 
 #include <QByteArray>
@@ -25,5 +26,10 @@ inline QJsonObject originJson(const monitor::CallSite &origin)
 {
     return {{QStringLiteral("file"), jsonFileName(origin.file)}, {QStringLiteral("line"), origin.line}};
 }
+
+// The JSON string, quotes included, that a document holding
+// jsonFileName(bytes) has: for output too large to build as a document.
+void appendJsonString(monitor::ByteWriter &out, QByteArrayView bytes);
+QByteArray jsonString(QByteArrayView bytes);
 
 } // namespace vexal::cli

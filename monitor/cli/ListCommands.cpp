@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include <functional>
+
 namespace vexal::cli {
 
 using monitor::CallSite;
@@ -71,7 +73,13 @@ QList<qsizetype> shownRows(const Options &options, RecordTable &table)
     return rowsSince(table, options.sinceIndex);
 }
 
-int print(const QByteArray &bytes) { return writeOut(bytes) ? kDone : kReaderGone; }
+// Standard output a full buffer at a time, however long the output.
+int print(const std::function<void(monitor::ByteWriter &out)> &write)
+{
+    monitor::ByteWriter out(writeOut);
+    write(out);
+    return out.flush() ? kDone : kReaderGone;
+}
 
 } // namespace
 
@@ -102,7 +110,9 @@ int checkList(const Options &options, Session &session, RecordTable &table, cons
         say(QStringLiteral("check passed: ") + verdict);
         return kDone;
     }
-    const int printed = print(listOutput(options.format, origin, table, rows, options.fullPath));
+    const int printed = print([&](monitor::ByteWriter &out) {
+        writeList(out, options.format, origin, table, rows, options.fullPath);
+    });
     say(QStringLiteral("check failed: ") + verdict + exceeded);
     return printed == kDone ? kCheckFailed : printed;
 }
@@ -110,7 +120,7 @@ int checkList(const Options &options, Session &session, RecordTable &table, cons
 int printList(const Options &options, RecordTable &table, const std::optional<CallSite> &origin)
 {
     const QList<qsizetype> rows = shownRows(options, table);
-    return print(listOutput(options.format, origin, table, rows, options.fullPath));
+    return print([&](monitor::ByteWriter &out) { writeList(out, options.format, origin, table, rows, options.fullPath); });
 }
 
 int runList(const Options &options, Session &session)
@@ -128,7 +138,7 @@ int runCode(const Options &options, Session &session)
     const QList<qsizetype> rows = shownRows(options, table);
     // The generator reads an empty choice of rows as all of them.
     const GeneratedCode code = rows.isEmpty() ? GeneratedCode() : generateCode(table, options.synthesis, rows);
-    return print(codeOutput(options.format, code, options.synthesis, table));
+    return print([&](monitor::ByteWriter &out) { writeCode(out, options.format, code, options.synthesis, table); });
 }
 
 int runCheck(const Options &options, Session &session)

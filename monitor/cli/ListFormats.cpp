@@ -4,17 +4,20 @@
 #include "Csv.h"
 #include "JsonLine.h"
 
-#include <QJsonArray>
+#include <list/RowTexts.h>
+
+#include <string>
+#include <vector>
 
 namespace vexal::cli {
 
+using monitor::ByteWriter;
 using monitor::CallSite;
-using monitor::codeFileBytes;
 using monitor::GeneratedCode;
 using monitor::ListColumn;
-using monitor::listFileBytes;
 using monitor::ListRecord;
 using monitor::RecordTable;
+using monitor::RowTexts;
 using monitor::SynthesisOptions;
 
 namespace {
@@ -22,18 +25,65 @@ namespace {
 constexpr ListColumn kColumns[] = {ListColumn::File,     ListColumn::Line,  ListColumn::MemType, ListColumn::Memory,
                                    ListColumn::ThreadId, ListColumn::Index, ListColumn::Pointer};
 
-// One record with its values typed; the file whole, the address as the
-// list shows it (a 64-bit address does not survive a JSON number).
-QJsonObject recordJson(const RecordTable &table, qsizetype row)
+void writeCsvList(ByteWriter &out, const RecordTable &table, const QList<qsizetype> &rows, bool fullPath)
 {
-    const ListRecord &record = table.record(row);
-    return {{QStringLiteral("file"), jsonFileName(table.file(row))},
-            {QStringLiteral("line"), record.line},
-            {QStringLiteral("type"), QString::fromLatin1(RecordTable::typeName(record.type))},
-            {QStringLiteral("size"), qint64(record.size)},
-            {QStringLiteral("thread"), int32_t(record.threadId)},
-            {QStringLiteral("index"), qint64(record.index)},
-            {QStringLiteral("address"), QString::fromLatin1(RecordTable::pointerText(record.address))}};
+    auto writeLine = [&out](const auto &cell) {
+        for (ListColumn column : kColumns) {
+            if (column != ListColumn::File)
+                out.append(',');
+            appendCsvField(out, cell(column));
+        }
+        out.append(kCsvLineEnding);
+    };
+    writeLine([](ListColumn column) { return RecordTable::columnCaption(column).toUtf8(); });
+    RowTexts cells;
+    for (qsizetype row : rows) {
+        cells.fill(table, row, fullPath);
+        writeLine([&cells](ListColumn column) { return cells[column]; });
+    }
+}
+
+// The keys in the order a JSON document of Qt's writes them, sorted; the
+// file whole, the address as the list shows it (a 64-bit address does not
+// survive a JSON number).
+void writeJsonList(ByteWriter &out, const std::optional<CallSite> &origin, const RecordTable &table,
+                   const QList<qsizetype> &rows)
+{
+    out.append('{');
+    if (origin) {
+        out.append("\"origin\":");
+        out.append(QJsonDocument(originJson(*origin)).toJson(QJsonDocument::Compact));
+        out.append(',');
+    }
+    out.append(table.posixApplication() ? QByteArrayView("\"posix\":true") : QByteArrayView("\"posix\":false"));
+    out.append(",\"records\":[");
+    // The names are few and the rows many: each name is escaped once.
+    std::vector<QByteArray> names(size_t(table.fileNameCount()));
+    char pointer[RecordTable::PointerTextMax];
+    bool first = true;
+    for (qsizetype row : rows) {
+        const ListRecord &record = table.record(row);
+        QByteArray &name = names[record.fileId];
+        if (name.isNull())
+            name = jsonString(table.fileName(record.fileId));
+        out.append(first ? QByteArrayView("{\"address\":\"") : QByteArrayView(",{\"address\":\""));
+        first = false;
+        out.append(RecordTable::pointerText(record.address, pointer));
+        out.append("\",\"file\":");
+        out.append(name);
+        out.append(",\"index\":");
+        out.appendNumber(record.index);
+        out.append(",\"line\":");
+        out.appendNumber(record.line);
+        out.append(",\"size\":");
+        out.appendNumber(record.size);
+        out.append(",\"thread\":");
+        out.appendNumber(int32_t(record.threadId));
+        out.append(",\"type\":");
+        appendJsonString(out, RecordTable::typeName(record.type));
+        out.append('}');
+    }
+    out.append("]}\n");
 }
 
 } // namespace
@@ -48,57 +98,48 @@ QList<qsizetype> rowsSince(const RecordTable &table, long long sinceIndex)
     return rows;
 }
 
-QByteArray listOutput(Format format, const std::optional<CallSite> &origin, const RecordTable &table,
-                      const QList<qsizetype> &rows, bool fullPath)
+void writeList(ByteWriter &out, Format format, const std::optional<CallSite> &origin, const RecordTable &table,
+               const QList<qsizetype> &rows, bool fullPath)
 {
     switch (format) {
     case Format::Text:
-        return listFileBytes(origin, rows.size(),
-                             [&](qsizetype row, ListColumn column) { return table.cell(rows[row], column, fullPath); });
-    case Format::Csv: {
-        CsvRecord head;
-        for (ListColumn column : kColumns)
-            head << RecordTable::columnCaption(column).toUtf8();
-        QByteArray out = head.line();
-        for (qsizetype row : rows) {
-            CsvRecord record;
-            for (ListColumn column : kColumns)
-                record << table.cell(row, column, fullPath);
-            out += record.line();
-        }
-        return out;
-    }
+        monitor::writeListFile(out, origin, table, fullPath, rows);
+        return;
+    case Format::Csv:
+        writeCsvList(out, table, rows, fullPath);
+        return;
     case Format::Json:
-        break;
+        writeJsonList(out, origin, table, rows);
+        return;
     }
-    QJsonArray records;
-    for (qsizetype row : rows)
-        records.append(recordJson(table, row));
-    QJsonObject list{{QStringLiteral("posix"), table.posixApplication()}, {QStringLiteral("records"), records}};
-    if (origin)
-        list.insert(QStringLiteral("origin"), originJson(*origin));
-    return jsonLine(list);
 }
 
-QByteArray codeOutput(Format format, const GeneratedCode &code, const SynthesisOptions &synthesis,
-                      const RecordTable &table)
+void writeCode(ByteWriter &out, Format format, const GeneratedCode &code, const SynthesisOptions &synthesis,
+               const RecordTable &table)
 {
-    switch (format) {
-    case Format::Text:
-        return codeFileBytes(code, {}, synthesis.indentation, synthesis.tabs, table.codeLineEnding());
-    case Format::Csv: {
-        QByteArray out = csvRecord({"Index", "Code Lines"});
-        for (qsizetype j = 0; j < code.size(); ++j)
-            out += csvRecord({QByteArray::number(j + 1), code.line(j)});
-        return out;
+    if (format == Format::Text) {
+        monitor::writeCodeFile(out, code, {}, synthesis.indentation, synthesis.tabs, table.codeLineEnding());
+        return;
     }
-    case Format::Json:
-        break;
+    std::string room;
+    if (format == Format::Csv) {
+        out.append(csvRecord({"Index", "Code Lines"}));
+        for (qsizetype j = 0; j < code.size(); ++j) {
+            out.appendNumber(j + 1);
+            out.append(',');
+            appendCsvField(out, code.line(j, room));
+            out.append(kCsvLineEnding);
+        }
+        return;
     }
-    QJsonArray lines;
-    for (qsizetype j = 0; j < code.size(); ++j)
-        lines.append(QString::fromUtf8(code.line(j)));
-    return jsonLine({{QStringLiteral("posix"), table.posixApplication()}, {QStringLiteral("lines"), lines}});
+    out.append("{\"lines\":[");
+    for (qsizetype j = 0; j < code.size(); ++j) {
+        if (j > 0)
+            out.append(',');
+        appendJsonString(out, code.line(j, room));
+    }
+    out.append(table.posixApplication() ? QByteArrayView("],\"posix\":true}\n")
+                                        : QByteArrayView("],\"posix\":false}\n"));
 }
 
 } // namespace vexal::cli

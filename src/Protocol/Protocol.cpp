@@ -35,24 +35,50 @@ private:
 };
 
 // Takes a received message's fields in order, from field 1 on: the
-// decoder's side. A missing field reads as empty text, and so as 0.
+// decoder's side. A missing field reads as empty text, and so as 0. Each
+// field is found from where the last one ended: a list of a million
+// records is decoded field by field, not from the start of each message
+// again for each field.
 class Reader {
 public:
-    explicit Reader(const char (&bytes)[SOCKETDATA_SIZE]) : bytes_(bytes) {}
+    explicit Reader(const char (&bytes)[SOCKETDATA_SIZE]) : bytes_(bytes) { skip(); }
 
     void int32(int &value) { value = string2int(next()); }
     void int64(std::int64_t &value) { value = string2bigint(next()); }
     void text(char (&field)[TRANSFER_FILENAME_SIZE]) { copyFileName(field, next()); }
 
 private:
+    // The end of the field that starts at start_ (its separator), or -1 when
+    // the message ends first; the message's end ends every later field too.
+    int fieldEnd()
+    {
+        for (int p = start_; p >= 0 && p < SOCKETDATA_SIZE; ++p) {
+            if (bytes_[p] == kSeparator)
+                return p;
+            if (bytes_[p] == '\0')
+                break;
+        }
+        start_ = -1;
+        return -1;
+    }
+    void skip()
+    {
+        if (const int end = fieldEnd(); end >= 0)
+            start_ = end + 1;
+    }
     const char *next()
     {
-        extractSocketData(bytes_, index_++, field_);
+        field_[0] = '\0';
+        if (const int end = fieldEnd(); end >= 0) {
+            std::memcpy(field_, bytes_ + start_, std::size_t(end - start_));
+            field_[end - start_] = '\0';
+            start_ = end + 1;
+        }
         return field_;
     }
 
     const char *bytes_;
-    int index_ = 1;
+    int start_ = 0;  // of the next field; -1 once the message ended
     char field_[SOCKETDATA_SIZE];
 };
 

@@ -16,7 +16,7 @@ QList<QByteArray> lines(const GeneratedCode &code)
 {
     QList<QByteArray> out;
     for (qsizetype j = 0; j < code.size(); ++j)
-        out.append(code.line(j).toByteArray());
+        out.append(code.line(j));
     return out;
 }
 
@@ -96,6 +96,24 @@ private slots:
         QCOMPARE(lines(generateCode(quoted, options, {})),
                  QList<QByteArray>({"VexalFreeThese(\"x\"\", 5, 5, 0, 0, 0, 0, 0);",
                                     R"(VexalFreeThese("x", 1, 1, 0, 0, 0, 0, 0);)"}));
+
+        // A name that starts another sorts by the quote that ends it.
+        const RecordTable prefixed = tableOf({{.file = "a.c"}, {.file = "a.c 2"}});
+        QCOMPARE(lines(generateCode(prefixed, allChoices(), {})),
+                 QList<QByteArray>({R"(VexalFreeThese("a.c 2", 0, 0, 0, 0, 0, 0, 0);)",
+                                    R"(VexalFreeThese("a.c", 0, 0, 0, 0, 0, 0, 0);)"}));
+
+        // Numbers as text: the minus sign first, a number before those its digits start.
+        options = allChoices();
+        options.regardlessOfFile = true;
+        options.index.choice = Exact;
+        QList<QByteArray> indexes;
+        for (const QByteArray &line : lines(generateCode(
+                 tableOf({{.index = 4}, {.index = -50}, {.index = 40}, {.index = -5}, {.index = 5'000'000'000},
+                          {.index = 39}, {.index = 0}, {.index = INT64_MIN}}),
+                 options, {})))
+            indexes.append(line.sliced(line.lastIndexOf(", ") + 2).chopped(2));
+        QCOMPARE(indexes, QList<QByteArray>({"-5", "-50", "-9223372036854775808", "0", "39", "4", "40", "5000000000"}));
 
         options = allChoices();
         options.regardlessOfFile = true;

@@ -42,7 +42,8 @@ private slots:
         SettingsStore store;
         SaveCommands saving(w.view, store);
         w.view.chosenFile = dir_.filePath(QStringLiteral("free_leaks"));
-        saving.saveAs(SavedFileKind::Code, [&] { return w.controller.codeFileContents(w.view.code.get(), {}, 4, false); });
+        saving.saveAs(SavedFileKind::Code,
+                      [&](ByteWriter &out) { w.controller.codeFileContents(out, w.view.code.get(), {}, 4, false); });
         const QString saved = dir_.filePath(QStringLiteral("free_leaks.c"));
         QCOMPARE(w.view.statuses.last(), QStringLiteral("Code written to file ") + saved);
 

@@ -52,14 +52,14 @@ private slots:
     {
         GeneratedCodeModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        auto code = std::make_shared<GeneratedCode>();
-        code->append("VexalFreeAll();");
-        code->append("VexalFreeThese(\"a.c\", 1, 1, 0, 0, 0, 0, 0);");
-        model.setCode(code);
+        SynthesisOptions options;
+        options.size.choice = int(FilterChoice::All);
+        model.setCode(std::make_shared<GeneratedCode>(
+            generateCode(tableOf({{.file = "a.c", .line = 1}, {.file = "b.c", .line = 2}}), options, {})));
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Code Lines"));
         QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("2"));
-        QCOMPARE(model.index(1, 1).data().toString(), QStringLiteral("VexalFreeThese(\"a.c\", 1, 1, 0, 0, 0, 0, 0);"));
+        QCOMPARE(model.index(1, 1).data().toString(), QStringLiteral("VexalFreeThese(\"b.c\", 2, 2, 0, 0, 0, 0, 0);"));
         model.setCode(nullptr);
         QCOMPARE(model.rowCount(), 0);
     }

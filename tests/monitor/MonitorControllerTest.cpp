@@ -4,6 +4,7 @@
 // summary, the list and its code, the application's own report calls, loss
 // of the connection.
 #include "FakeLibrary.h"
+#include "MonitorTestSupport.h"
 #include "Watched.h"
 
 using namespace vexal::monitor;
@@ -222,7 +223,17 @@ private slots:
         QVERIFY(w.view.enabled(G::ShowFullPath) && w.view.enabled(G::GenerateCode));
         const auto list = w.view.read<std::shared_ptr<RecordTable>>([&] { return w.view.list; });
         QVERIFY(list && list->isEmpty());
-        QCOMPARE(w.controller.listFileContents(list.get(), false, {}).left(11), QByteArray("From file: "));
+        const QByteArray saved =
+            collectBytes([&](ByteWriter &out) { w.controller.listFileContents(out, list.get(), false, {}); });
+        QCOMPARE(saved.left(11), QByteArray("From file: "));
+
+        // A selection, however it was clicked, is saved in the view's order, each row once.
+        const RecordTable shown = tableOf({{.file = "a.c"}, {.file = "b.c"}, {.file = "c.c"}});
+        const QByteArray chosen =
+            collectBytes([&](ByteWriter &out) { w.controller.listFileContents(out, &shown, false, {2, 0, 2}); });
+        QVERIFY2(chosen.count("a.c") == 1 && chosen.count("c.c") == 1 && !chosen.contains("b.c")
+                     && chosen.indexOf("a.c") < chosen.indexOf("c.c"),
+                 chosen.constData());
     }
 
     void aConnectionLostMidListLeavesNoHalfFilledList()

@@ -45,7 +45,7 @@ private slots:
         SaveCommands saving(view, store_);
         view.chosenFile = files_.filePath(QStringLiteral("report"));
         const QString written = files_.filePath(QStringLiteral("report.txt"));
-        saving.save(SavedFileKind::List, [] { return QByteArray("first"); });
+        saving.save(SavedFileKind::List, [](ByteWriter &out) { out.append("first"); });
         QCOMPARE(view.dialogs, (std::vector<SaveFileDialog>{{QStringLiteral("Choose file to save detailed list on"),
                                                              QStringLiteral("Text files (*.txt);;All files (*)"),
                                                              QStringLiteral(".")}}));
@@ -55,13 +55,13 @@ private slots:
         QCOMPARE(view.statuses.last(), QStringLiteral("Data written to file ") + written);
 
         // No dialog the second time; the other kinds still have none.
-        saving.save(SavedFileKind::List, [] { return QByteArray("second"); });
+        saving.save(SavedFileKind::List, [](ByteWriter &out) { out.append("second"); });
         QCOMPARE(view.dialogs.size(), std::size_t(1));
         QCOMPARE(contentsOf(written), QByteArray("second"));
         QVERIFY(saving.currentName(SavedFileKind::Code).isEmpty());
 
         view.chosenFile = files_.filePath(QStringLiteral("free"));
-        saving.saveAs(SavedFileKind::Code, [] { return QByteArray("code"); });
+        saving.saveAs(SavedFileKind::Code, [](ByteWriter &out) { out.append("code"); });
         QCOMPARE(view.dialogs.back().title, QStringLiteral("Choose file to save VXG Code on"));
         QCOMPARE(contentsOf(files_.filePath(QStringLiteral("free.c"))), QByteArray("code"));
         QCOMPARE(view.statuses.last(), QStringLiteral("Code written to file ") + files_.filePath("free.c"));
@@ -69,7 +69,7 @@ private slots:
 
         // A cancelled dialog changes nothing.
         view.chosenFile.reset();
-        saving.saveAs(SavedFileKind::List, [] { return QByteArray("third"); });
+        saving.saveAs(SavedFileKind::List, [](ByteWriter &out) { out.append("third"); });
         QCOMPARE(saving.currentName(SavedFileKind::List), written);
         QCOMPARE(contentsOf(written), QByteArray("second"));
     }
@@ -79,10 +79,10 @@ private slots:
         RecordingView view;
         SaveCommands saving(view, store_);
         const QString locked = files_.filePath(QStringLiteral("locked.txt"));
-        QVERIFY(writeFileBytes(locked, "kept"));
+        QVERIFY(writeFile(locked, [](ByteWriter &out) { out.append("kept"); }));
         QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         view.chosenFile = locked;
-        saving.saveAs(SavedFileKind::Summary, [] { return QByteArray("lost"); });
+        saving.saveAs(SavedFileKind::Summary, [](ByteWriter &out) { out.append("lost"); });
         const QString text = QStringLiteral("The file ") + locked + QStringLiteral(" is locked for writing!");
         QCOMPARE(view.messages, (std::vector<MessageBox>{{QStringLiteral("File Error"), text, MessageIcon::Warning}}));
         QCOMPARE(contentsOf(locked), QByteArray("kept"));
@@ -92,7 +92,7 @@ private slots:
 
         const QString nowhere = files_.filePath(QStringLiteral("missing/out.txt"));
         view.chosenFile = nowhere;
-        saving.saveAs(SavedFileKind::Summary, [] { return QByteArray("lost"); });
+        saving.saveAs(SavedFileKind::Summary, [](ByteWriter &out) { out.append("lost"); });
         QCOMPARE(view.messages.back().text,
                  QStringLiteral("The file ") + nowhere + QStringLiteral(" could not be opened for writing!"));
         QVERIFY(saving.currentName(SavedFileKind::Summary).isEmpty());

@@ -8,6 +8,28 @@
 
 using namespace vexal::monitor;
 
+namespace {
+
+QByteArray listFile(const std::optional<CallSite> &origin, const RecordTable &table, bool fullPath,
+                    const QList<qsizetype> &rows)
+{
+    return collectBytes([&](ByteWriter &out) { writeListFile(out, origin, table, fullPath, rows); });
+}
+
+QByteArray codeFile(const GeneratedCode &code, const QList<qsizetype> &selectedRows, int indentation, bool tabs,
+                    QByteArrayView lineEnding)
+{
+    return collectBytes(
+        [&](ByteWriter &out) { writeCodeFile(out, code, selectedRows, indentation, tabs, lineEnding); });
+}
+
+bool writeFileBytes(const QString &name, const QByteArray &bytes)
+{
+    return writeFile(name, [&bytes](ByteWriter &out) { out.append(bytes); });
+}
+
+} // namespace
+
 class SavedFilesTest : public QObject {
     Q_OBJECT
 private slots:
@@ -55,7 +77,7 @@ private slots:
             {.file = "/src/x.c", .line = 7, .size = 3, .index = 12345678901,
              .address = 0x7FFF12345678, .type = 1, .threadId = 2},
         });
-        QCOMPARE(listFileBytes(CallSite{"main.c", 77}, table, false, {2, 1}),
+        QCOMPARE(listFile(CallSite{"main.c", 77}, table, false, {1, 2}),
                  "From file: main.c, line: 77\r\n"
                  "---------------------------\r\n"
                  "\r\n"
@@ -64,7 +86,7 @@ private slots:
                  "File       Line      Mem Type      Memory (B)   Thread Id        Index    Pointer\r\n"
                  "ab.c        123      Unknown type         2048          -1            7   FFFFFFFF\r\n"
                  "x.c           7      calloc                 3           2   12345678901   00007FFF12345678\r\n");
-        QCOMPARE(listFileBytes(std::nullopt, table, true, {1}),
+        QCOMPARE(listFile(std::nullopt, table, true, {1}),
                  "Detailed List of Outstanding Memory Allocations\r\n"
                  "-----------------------------------------------\r\n"
                  "File            Line      Mem Type      Memory (B)   Thread Id        Index    Pointer\r\n"
@@ -73,12 +95,16 @@ private slots:
 
     void codeFileIndentsAndEndsLinesAsChosen()
     {
-        GeneratedCode code;
-        for (const char *line : {"L1", "L2", "L3"})
-            code.append(line);
-        QCOMPARE(codeFileBytes(code, {2, 0}, 2, true, "\n"), "\t\tL1\n\t\tL3\n");
-        QCOMPARE(codeFileBytes(code, {}, 0, false, "\r\n"), "L1\r\nL2\r\nL3\r\n");
-        QCOMPARE(codeFileBytes(code, {1}, 120, false, "\n"), QByteArray(120, ' ') + "L2\n");
+        SynthesisOptions options;
+        options.regardlessOfFile = true;
+        options.line.choice = options.size.choice = int(FilterChoice::All);
+        options.index.choice = int(FilterChoice::Exact);
+        const GeneratedCode code = generateCode(tableOf({{.index = 1}, {.index = 2}, {.index = 3}}), options, {});
+        auto L = [](int index) { return "VexalFreeThese(\"\", 0, 0, 0, 0, 0, " + QByteArray::number(index) + ", "
+                                        + QByteArray::number(index) + ");"; };
+        QCOMPARE(codeFile(code, {2, 0}, 2, true, "\n"), "\t\t" + L(1) + "\n\t\t" + L(3) + "\n");
+        QCOMPARE(codeFile(code, {}, 0, false, "\r\n"), L(1) + "\r\n" + L(2) + "\r\n" + L(3) + "\r\n");
+        QCOMPARE(codeFile(code, {1}, 120, false, "\n"), QByteArray(120, ' ') + L(2) + "\n");
     }
 
     void extensionIsAddedOnlyToANameWithoutADot()

@@ -2,11 +2,14 @@
 #include "SavedFiles.h"
 
 #include "list/RowSelection.h"
+#include "list/RowTexts.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
+#include <string>
 
 namespace vexal::monitor {
 
@@ -37,50 +40,60 @@ constexpr ListColumnLayout ListLayout[] = {
 
 // A text longer than its width is written whole, without padding: a saved
 // report never cuts what the view shows.
-void appendLeft(QByteArray &out, QByteArrayView text, qsizetype width)
+void writeLeft(ByteWriter &out, QByteArrayView text, qsizetype width)
 {
-    out += text;
-    out.append(std::max<qsizetype>(width - text.size(), 0), ' ');
+    out.append(text);
+    out.fill(width - text.size(), ' ');
 }
 
-void appendRight(QByteArray &out, QByteArrayView text, qsizetype width)
+void writeRight(ByteWriter &out, QByteArrayView text, qsizetype width)
 {
-    out.append(std::max<qsizetype>(width - text.size(), 0), ' ');
-    out += text;
+    out.fill(width - text.size(), ' ');
+    out.append(text);
 }
 
 // A line and a line of "-" as long, each ending CR LF.
-void appendUnderlined(QByteArray &out, QByteArrayView text)
+void writeUnderlined(ByteWriter &out, QByteArrayView text)
 {
-    out += text;
-    out += ReportLineEnding;
-    out.append(text.size(), '-');
-    out += ReportLineEnding;
+    out.append(text);
+    out.append(ReportLineEnding);
+    out.fill(text.size(), '-');
+    out.append(ReportLineEnding);
 }
 
-void appendHeader(QByteArray &out, const std::optional<CallSite> &origin, QByteArrayView caption)
+void writeHeader(ByteWriter &out, const std::optional<CallSite> &origin, QByteArrayView caption)
 {
     if (origin) {
-        appendUnderlined(out, "From file: " + origin->file + ", line: "
-                                  + QByteArray::number(origin->line));
-        out += ReportLineEnding;
+        writeUnderlined(out, "From file: " + origin->file + ", line: " + QByteArray::number(origin->line));
+        out.append(ReportLineEnding);
     }
-    appendUnderlined(out, caption);
+    writeUnderlined(out, caption);
 }
 
-void appendListLine(QByteArray &out, qsizetype fileWidth,
-                    const std::function<QByteArray(ListColumn)> &text)
+template <class Cells>
+void writeListLine(ByteWriter &out, qsizetype fileWidth, const Cells &cells)
 {
-    appendLeft(out, text(ListColumn::File), fileWidth);
+    writeLeft(out, cells[ListColumn::File], fileWidth);
     for (const ListColumnLayout &layout : ListLayout) {
-        out.append(layout.gap, ' ');
+        out.fill(layout.gap, ' ');
         if (layout.left)
-            appendLeft(out, text(layout.column), layout.width);
+            writeLeft(out, cells[layout.column], layout.width);
         else
-            appendRight(out, text(layout.column), layout.width);
+            writeRight(out, cells[layout.column], layout.width);
     }
-    out += ReportLineEnding;
+    out.append(ReportLineEnding);
 }
+
+// The column captions, indexed as a row's cells are.
+struct ListCaptions {
+    std::array<QByteArray, ListColumnCount> texts;
+    ListCaptions()
+    {
+        for (int c = 0; c < ListColumnCount; ++c)
+            texts[size_t(c)] = RecordTable::columnCaption(ListColumn(c)).toUtf8();
+    }
+    QByteArrayView operator[](ListColumn column) const { return texts[size_t(column)]; }
+};
 
 } // namespace
 
@@ -101,59 +114,65 @@ std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &sh
 
 QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::vector<SummaryRow> &rows)
 {
-    QByteArray out;
-    appendHeader(out, origin, "Summary of Allocations");
-    appendLeft(out, "Function", SummaryNameWidth);
-    appendLeft(out, "No of calls", SummaryHeadCallsWidth);
-    out += "Allocated (B)";
-    out += ReportLineEnding;
-    for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
-        appendLeft(out, rows[i].caption.toUtf8(), SummaryNameWidth);
-        appendRight(out, rows[i].calls.toUtf8(), SummaryCallsWidth);
-        appendRight(out, rows[i].bytes.toUtf8(), SummaryAllocatedWidth);
-        out += ReportLineEnding;
-    }
-    return out;
-}
-
-QByteArray listFileBytes(const std::optional<CallSite> &origin, qsizetype rowCount,
-                         const ListCellText &cell)
-{
-    qsizetype widest = 0;
-    for (qsizetype row = 0; row < rowCount; ++row)
-        widest = std::max(widest, cell(row, ListColumn::File).size());
-    const qsizetype fileWidth = widest + ListFileGap;
-
-    QByteArray out;
-    appendHeader(out, origin, "Detailed List of Outstanding Memory Allocations");
-    appendListLine(out, fileWidth,
-                   [](ListColumn column) { return RecordTable::columnCaption(column).toUtf8(); });
-    for (qsizetype row = 0; row < rowCount; ++row)
-        appendListLine(out, fileWidth, [&](ListColumn column) { return cell(row, column); });
-    return out;
-}
-
-QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTable &table,
-                         bool fullPath, const QList<qsizetype> &selectedRows)
-{
-    const QList<qsizetype> rows = rowsToUse(table.size(), selectedRows);
-    return listFileBytes(origin, rows.size(), [&](qsizetype row, ListColumn column) {
-        return table.cell(rows[row], column, fullPath);
+    return collectBytes([&](ByteWriter &out) {
+        writeHeader(out, origin, "Summary of Allocations");
+        writeLeft(out, "Function", SummaryNameWidth);
+        writeLeft(out, "No of calls", SummaryHeadCallsWidth);
+        out.append("Allocated (B)");
+        out.append(ReportLineEnding);
+        for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+            writeLeft(out, rows[i].caption.toUtf8(), SummaryNameWidth);
+            writeRight(out, rows[i].calls.toUtf8(), SummaryCallsWidth);
+            writeRight(out, rows[i].bytes.toUtf8(), SummaryAllocatedWidth);
+            out.append(ReportLineEnding);
+        }
     });
 }
 
-QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
-                         int indentation, bool tabs, QByteArrayView lineEnding)
+void writeListFile(ByteWriter &out, const std::optional<CallSite> &origin, const RecordTable &table,
+                   bool fullPath, const QList<qsizetype> &rows)
+{
+    // The file column is as wide as the widest name written; the names are
+    // few, the rows many.
+    std::vector<char> used(size_t(table.fileNameCount()), 0);
+    for (qsizetype row : rows)
+        used[table.record(row).fileId] = 1;
+    qsizetype widest = 0;
+    for (size_t id = 0; id < used.size(); ++id) {
+        if (used[id]) {
+            const QByteArray &name = table.fileName(uint32_t(id));
+            widest = std::max(widest, fullPath ? name.size() : RecordTable::shortFileName(name).size());
+        }
+    }
+    const qsizetype fileWidth = widest + ListFileGap;
+
+    writeHeader(out, origin, "Detailed List of Outstanding Memory Allocations");
+    writeListLine(out, fileWidth, ListCaptions());
+    RowTexts cells;
+    for (qsizetype row : rows) {
+        cells.fill(table, row, fullPath);
+        writeListLine(out, fileWidth, cells);
+    }
+}
+
+void writeCodeFile(ByteWriter &out, const GeneratedCode &code, const QList<qsizetype> &selectedRows,
+                   int indentation, bool tabs, QByteArrayView lineEnding)
 {
     // Any count is written in full: the spinner allows up to 999.
     const QByteArray indent(std::max(indentation, 0), tabs ? '\t' : ' ');
-    QByteArray out;
-    for (qsizetype row : rowsToUse(code.size(), selectedRows)) {
-        out += indent;
-        out += code.line(row);
-        out += lineEnding;
+    std::string room;
+    auto writeLine = [&](qsizetype row) {
+        out.append(indent);
+        out.append(code.line(row, room));
+        out.append(lineEnding);
+    };
+    if (selectedRows.isEmpty()) { // all, without a list of a million row numbers
+        for (qsizetype row = 0; row < code.size(); ++row)
+            writeLine(row);
+    } else {
+        for (qsizetype row : rowsToUse(code.size(), selectedRows))
+            writeLine(row);
     }
-    return out;
 }
 
 QString withDefaultExtension(const QString &chosenName, SavedFileKind kind)
@@ -173,13 +192,15 @@ bool isLockedForWriting(const QString &name)
     return !info.isWritable() || !(info.permissions() & AnyWrite);
 }
 
-bool writeFileBytes(const QString &name, const QByteArray &bytes)
+bool writeFile(const QString &name, const FileContents &write)
 {
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     // Unlike the open, a failed write (a full disk) would otherwise go unseen.
-    return file.write(bytes) == bytes.size() && file.flush();
+    ByteWriter out([&file](QByteArrayView bytes) { return file.write(bytes.data(), bytes.size()) == bytes.size(); });
+    write(out);
+    return out.flush() && file.flush();
 }
 
 QString lockedForWritingMessage(const QString &name)

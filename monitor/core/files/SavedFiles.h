@@ -7,6 +7,8 @@
 // monitor write the same bytes.
 #pragma once
 
+#include "ByteWriter.h"
+
 #include "connection/ReceivedState.h"
 #include "list/RecordTable.h"
 #include "summary/SummaryState.h"
@@ -36,19 +38,15 @@ std::optional<CallSite> listOrigin(QStringView dataLineField, const CallSite &sh
 // (the library's own bookkeeping) is written.
 QByteArray summaryFileBytes(const std::optional<CallSite> &origin, const std::vector<SummaryRow> &rows);
 
-// The text of a row's cell as the list view shows it.
-using ListCellText = std::function<QByteArray(qsizetype row, ListColumn column)>;
-QByteArray listFileBytes(const std::optional<CallSite> &origin, qsizetype rowCount,
-                         const ListCellText &cell);
-// The table's selected rows, or all when none is selected, as shown with
-// full or short file names.
-QByteArray listFileBytes(const std::optional<CallSite> &origin, const RecordTable &table,
-                         bool fullPath, const QList<qsizetype> &selectedRows);
+// The list file of `rows` of the table, in that order, as shown with full
+// or short file names.
+void writeListFile(ByteWriter &out, const std::optional<CallSite> &origin, const RecordTable &table,
+                   bool fullPath, const QList<qsizetype> &rows);
 
 // The selected generated lines, or all when none is selected, each after
 // `indentation` spaces or tabs and followed by `lineEnding`.
-QByteArray codeFileBytes(const GeneratedCode &code, const QList<qsizetype> &selectedRows,
-                         int indentation, bool tabs, QByteArrayView lineEnding);
+void writeCodeFile(ByteWriter &out, const GeneratedCode &code, const QList<qsizetype> &selectedRows,
+                   int indentation, bool tabs, QByteArrayView lineEnding);
 
 enum class SavedFileKind { Summary, List, Code };
 
@@ -58,8 +56,11 @@ QString withDefaultExtension(const QString &chosenName, SavedFileKind kind);
 // An existing file that must not be written: read-only by its attributes,
 // even for a user (root) whom the system would let write it.
 bool isLockedForWriting(const QString &name);
-// Creates or truncates the file and writes the bytes; false if any of it failed.
-bool writeFileBytes(const QString &name, const QByteArray &bytes);
+// Creates or truncates the file and writes what `write` writes, a buffer at
+// a time; false if any of it failed (`write` is not called when the file
+// cannot be opened).
+using FileContents = std::function<void(ByteWriter &out)>;
+bool writeFile(const QString &name, const FileContents &write);
 
 inline constexpr const char *FileErrorCaption = "File Error";
 QString lockedForWritingMessage(const QString &name);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "RecordTable.h"
 
+#include "RowTexts.h"
+
 #include "TransferRecord.h"
 
 #include <QHash>
@@ -128,24 +130,9 @@ uint32_t RecordTable::internFile(QByteArrayView name)
 
 QByteArray RecordTable::cell(qsizetype row, ListColumn column, bool fullPath) const
 {
-    const ListRecord &rec = record(row);
-    switch (column) {
-    case ListColumn::File:
-        return fullPath ? file(row) : shortFileName(file(row)).toByteArray();
-    case ListColumn::Line:
-        return QByteArray::number(rec.line);
-    case ListColumn::MemType:
-        return typeName(rec.type).toByteArray();
-    case ListColumn::Memory:
-        return QByteArray::number(rec.size);
-    case ListColumn::ThreadId:
-        return QByteArray::number(int32_t(rec.threadId));
-    case ListColumn::Index:
-        return QByteArray::number(rec.index);
-    case ListColumn::Pointer:
-        return pointerText(rec.address);
-    }
-    return {};
+    RowTexts texts;
+    texts.fill(*this, row, fullPath);
+    return texts[column].toByteArray();
 }
 
 QString RecordTable::text(qsizetype row, ListColumn column, bool fullPath) const
@@ -275,13 +262,19 @@ QByteArrayView RecordTable::shortFileName(QByteArrayView name)
 
 QByteArray RecordTable::pointerText(int64_t address)
 {
+    char digits[PointerTextMax];
+    return pointerText(address, digits).toByteArray();
+}
+
+QByteArrayView RecordTable::pointerText(int64_t address, char *out)
+{
     const bool fits32 = address >= std::numeric_limits<int32_t>::min()
                         && address <= int64_t(std::numeric_limits<uint32_t>::max());
     uint64_t value = fits32 ? uint32_t(address) : uint64_t(address);
-    QByteArray digits(fits32 ? 8 : 16, '0');
-    for (qsizetype i = digits.size() - 1; i >= 0 && value != 0; --i, value >>= 4)
-        digits[i] = "0123456789ABCDEF"[value & 15];
-    return digits;
+    const qsizetype length = fits32 ? 8 : PointerTextMax;
+    for (qsizetype i = length - 1; i >= 0; --i, value >>= 4)
+        out[i] = "0123456789ABCDEF"[value & 15];
+    return QByteArrayView(out, length);
 }
 
 QString RecordTable::receivingProgressText(qsizetype n)

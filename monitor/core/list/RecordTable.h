@@ -82,6 +82,9 @@ public:
     // "%p" style: 8 upper-case hex digits for a value that fits 32 bits
     // (a negative one as its 32-bit pattern), 16 otherwise.
     static QByteArray pointerText(int64_t address);
+    static constexpr qsizetype PointerTextMax = 16;
+    // The same written into `out`, room for PointerTextMax characters.
+    static QByteArrayView pointerText(int64_t address, char *out);
     // "Got n records..." / "Loaded n records..." for every ProgressStep-th
     // record n, an empty text for the others.
     static QString receivingProgressText(qsizetype n);

@@ -3,6 +3,8 @@
 
 #include "list/RecordTable.h"
 
+#include <TransferRecord.h>
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -62,26 +64,23 @@ bool posixFileNames(const std::vector<SiteKey> &keys)
 
 GeneratedCode freeingCode(const std::vector<SiteKey> &keys)
 {
+    // One record per site, with the site's file and line: the code the
+    // window writes for records, line exact and any size and index.
+    RecordTable table;
+    table.reset(qsizetype(keys.size()));
+    for (qsizetype i = 0; i < qsizetype(keys.size()); ++i) {
+        const SiteKey &key = keys[size_t(i)];
+        TransferRecord record{};
+        const QByteArray file = key.file.left(qsizetype(sizeof record.fileName) - 1);
+        std::copy(file.begin(), file.end(), record.fileName);
+        record.line = key.line;
+        table.setRecord(i, record);
+    }
     SynthesisOptions options;
     options.line = {int(FilterChoice::Exact)};
     options.size = {int(FilterChoice::All)};
     options.index = {int(FilterChoice::All)};
-    const bool posix = posixFileNames(keys);
-    std::vector<QByteArray> lines;
-    lines.reserve(keys.size());
-    for (const SiteKey &key : keys) {
-        ListRecord record;
-        record.line = key.line;
-        lines.push_back(composeCodeLine(options, key.file, record, posix));
-    }
-    auto before = [](const QByteArray &a, const QByteArray &b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
-    auto same = [](const QByteArray &a, const QByteArray &b) { return a.compare(b, Qt::CaseInsensitive) == 0; };
-    std::stable_sort(lines.begin(), lines.end(), before);
-    lines.erase(std::unique(lines.begin(), lines.end(), same), lines.end());
-    GeneratedCode code;
-    for (const QByteArray &line : lines)
-        code.append(line);
-    return code;
+    return generateCode(table, options, {});
 }
 
 } // namespace vexal::monitor

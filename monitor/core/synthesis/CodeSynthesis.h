@@ -10,6 +10,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,21 +40,33 @@ struct SynthesisOptions {
     bool tabs = false;   // indent with tabs rather than spaces
 };
 
-// The generated statements, numbered from 1 in the code view. Held as one
-// text, since "The exact index" makes one line per record of a list that
-// may hold a million.
+// The generated statements, numbered from 1 in the code view. "The exact
+// index" makes one statement per record of a list that may hold a million,
+// so each is kept as the numbers it differs in and composed when asked for.
 class GeneratedCode {
 public:
-    qsizetype size() const { return qsizetype(ends_.size()); }
-    bool isEmpty() const { return ends_.empty(); }
-    // The statement numbered j + 1.
-    QByteArrayView line(qsizetype j) const;
-    void reserve(qsizetype bytes, qsizetype lines);
-    void append(QByteArrayView line);
+    qsizetype size() const { return freeAll_ ? 1 : qsizetype(statements_.size()); }
+    bool isEmpty() const { return size() == 0; }
+    // The statement numbered j + 1, composed into `room`: reused from one
+    // statement to the next, it spares an allocation per statement.
+    QByteArrayView line(qsizetype j, std::string &room) const;
+    QByteArray line(qsizetype j) const;
 
 private:
-    std::string text_; // appended a million times: std::string's appends are inline
-    std::vector<qsizetype> ends_;
+    friend GeneratedCode generateCode(const RecordTable &, const SynthesisOptions &, const QList<qsizetype> &);
+
+    struct Statement {
+        int64_t size;
+        int64_t index;
+        int32_t line;
+        uint32_t fileId; // into fileArguments_
+    };
+
+    SynthesisOptions options_;
+    bool posix_ = true;
+    bool freeAll_ = false;
+    std::vector<QByteArray> fileArguments_; // by file id: the name as the statement writes it
+    std::vector<Statement> statements_;
 };
 
 // The statement for one record whose full file name is `file`.

@@ -73,16 +73,18 @@ public:
     void generateCode(const RecordTable *table, const SynthesisOptions &options, const QList<qsizetype> &selectedRows);
     SitesController &sites() { return sites_; }
 
-    // The bytes of the three saved files, read under the communication lock.
-    QByteArray summaryFileContents() { return saved_.summary(); }
-    QByteArray listFileContents(const RecordTable *table, bool fullPath, const QList<qsizetype> &selectedRows)
+    // The bytes of the three saved files, read and written under the
+    // communication lock.
+    void summaryFileContents(ByteWriter &out) { saved_.summary(out); }
+    void listFileContents(ByteWriter &out, const RecordTable *table, bool fullPath,
+                          const QList<qsizetype> &selectedRows)
     {
-        return saved_.list(table, fullPath, selectedRows);
+        saved_.list(out, table, fullPath, selectedRows);
     }
-    QByteArray codeFileContents(const GeneratedCode *code, const QList<qsizetype> &selectedRows, int indentation,
-                                bool tabs)
+    void codeFileContents(ByteWriter &out, const GeneratedCode *code, const QList<qsizetype> &selectedRows,
+                          int indentation, bool tabs)
     {
-        return saved_.code(code, selectedRows, indentation, tabs);
+        saved_.code(out, code, selectedRows, indentation, tabs);
     }
 
 private:

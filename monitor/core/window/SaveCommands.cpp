@@ -69,7 +69,7 @@ void SaveCommands::write(SavedFileKind kind, const Contents &contents)
     const QString name = currentName(kind);
     view_.setCursor(Cursor::Wait);
     view_.setStatus(writingFileText(kind));
-    const bool written = writeFileBytes(name, contents());
+    const bool written = writeFile(name, contents);
     view_.setCursor(Cursor::Default);
     if (!written)
         return refuse(kind, cannotOpenForWritingMessage(name));

@@ -24,8 +24,8 @@ QString pathSettingName(SavedFileKind kind);
 
 class SaveCommands {
 public:
-    // The file's bytes, as the window shows the data when saving.
-    using Contents = std::function<QByteArray()>;
+    // Writes the file's bytes, as the window shows the data when saving.
+    using Contents = FileContents;
 
     SaveCommands(MonitorView &view, SettingsStore &store) : view_(view), store_(store) {}
 

@@ -2,6 +2,7 @@
 #include "SavedFileContents.h"
 
 #include "files/SavedFiles.h"
+#include "list/RowSelection.h"
 
 namespace vexal::monitor {
 
@@ -15,31 +16,31 @@ QString dataLineField(const Origin &origin)
 
 } // namespace
 
-QByteArray SavedFileContents::summary()
+void SavedFileContents::summary(ByteWriter &out)
 {
-    return state_.connection.locked([this](ReceivedState &state) {
-        return summaryFileBytes(summaryOrigin(dataLineField(state_.origin), state.statusCall, state.listCall),
-                                state_.summary.rows());
+    state_.connection.locked([&](ReceivedState &state) {
+        out.append(summaryFileBytes(summaryOrigin(dataLineField(state_.origin), state.statusCall, state.listCall),
+                                    state_.summary.rows()));
     });
 }
 
-QByteArray SavedFileContents::list(const RecordTable *table, bool fullPath, const QList<qsizetype> &selectedRows)
+void SavedFileContents::list(ByteWriter &out, const RecordTable *table, bool fullPath,
+                             const QList<qsizetype> &selectedRows)
 {
-    return state_.connection.locked([&](ReceivedState &state) {
+    state_.connection.locked([&](ReceivedState &state) {
         const std::optional<CallSite> origin = listOrigin(dataLineField(state_.origin), state.listCall);
-        if (table == nullptr)
-            return listFileBytes(origin, 0, [](qsizetype, ListColumn) { return QByteArray(); });
-        return listFileBytes(origin, *table, fullPath, selectedRows);
+        const RecordTable none;
+        const RecordTable &shown = table != nullptr ? *table : none;
+        writeListFile(out, origin, shown, fullPath, rowsToUse(shown.size(), selectedRows));
     });
 }
 
-QByteArray SavedFileContents::code(const GeneratedCode *code, const QList<qsizetype> &selectedRows, int indentation,
-                                   bool tabs)
+void SavedFileContents::code(ByteWriter &out, const GeneratedCode *code, const QList<qsizetype> &selectedRows,
+                             int indentation, bool tabs)
 {
-    return state_.connection.locked([&](ReceivedState &) {
-        if (code == nullptr)
-            return QByteArray();
-        return codeFileBytes(*code, selectedRows, indentation, tabs, state_.posixApplication ? "\n" : "\r\n");
+    state_.connection.locked([&](ReceivedState &) {
+        if (code != nullptr)
+            writeCodeFile(out, *code, selectedRows, indentation, tabs, state_.posixApplication ? "\n" : "\r\n");
     });
 }
 
