@@ -21,6 +21,7 @@ struct Connection::Session {
     AutoResetEvent sitesReply;
     std::atomic<bool> ended{false};  // closed: waiters and a woken sender give up
     DoneEvent receiverEnded;
+    DoneEvent senderEnded;  // the sending thread is done with the socket
     std::atomic<int> senderResult{0};
     // A reply of each kind was stored and its wait has not taken it yet;
     // under the communication lock. What tells a reply from the wake-up of
@@ -159,10 +160,14 @@ Connection::OpenResult Connection::startThreads()
         return OpenResult::ThreadsFailed;
     }
     try {
-        sender_ = startThread_([this, session] { sendLoop(session); });
+        sender_ = startThread_([this, session] {
+            sendLoop(session);
+            session->senderEnded.set();
+        });
     } catch (const std::system_error &) {
         locked([&](ReceivedState &state) { state.connected = false; });
         session->end();
+        session->senderEnded.set();
         // The receiving thread waits in a read: ask the library to end the
         // connection, as the sending thread would have, and let the thread
         // end on the library's answer.
@@ -388,8 +393,13 @@ void Connection::receiveLoop(const std::shared_ptr<Session> &session)
         }
         code = readSocketData(&message);
     }
-    closeEndpoint(*session);
+    // Closed only once the sender has left the socket (its number could be a
+    // new socket's by then); the shutdown ends a send stuck on a full peer.
+    shutdownEndpoint(*session);
     session->end();
+    session->command.set();
+    session->senderEnded.wait(kReplyTimeout);
+    closeEndpoint(*session);
     session->receiverEnded.set();
 }
 
@@ -419,6 +429,13 @@ void Connection::retireThreads()
     // endpoint away from it so that it cannot close a later one.
     receiver.detach();
     closeEndpoint(*session);
+}
+
+void Connection::shutdownEndpoint(const Session &owner)
+{
+    std::lock_guard endpoint(endpointMutex_);
+    if (endpointOwner_ == owner.generation)
+        shutdownConnection();
 }
 
 void Connection::closeEndpoint(const Session &owner)

@@ -140,6 +140,8 @@ private:
     bool isCurrent(const Session *session) const { return state_.connected && session_.get() == session; }
     void retireThreads();
     void closeEndpoint(const Session &owner);
+    // Ends the owner's connection in both directions, keeping the socket.
+    void shutdownEndpoint(const Session &owner);
 
     std::shared_ptr<Session> queue(const CommandQueue::Command &command, bool joinSameKind);
 
