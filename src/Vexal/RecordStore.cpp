@@ -204,14 +204,7 @@ AllocationRecord *RecordStore::fill(Reservation &held, void *address, int line, 
                                     std::uint64_t index) noexcept
 {
     AllocationRecord *rec = held.record;
-    rec->address = address;
-    rec->line = line;
-    rec->type = type;
-    rec->threadId = threadId;
-    rec->index = index;
-#if defined(_WIN32)
-    rec->heap = nullptr;
-#endif
+    describe(rec, address, line, type, threadId, index);
     pool_.show();
     index_.unreserve();
     index_.insert(rec, held.number);  // into the place set aside: cannot fail

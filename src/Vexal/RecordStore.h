@@ -307,17 +307,10 @@ public:
             pool_.release(rec, number);
             return nullptr;
         }
-        rec->address = address;
         // The public field keeps 32 bits; a larger block is kept whole beside it.
         rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
-        rec->line = line;
         rec->file = name;
-        rec->type = type;
-        rec->threadId = threadId;
-        rec->index = index;
-#if defined(_WIN32)
-        rec->heap = nullptr;  // a pooled record may have held a heap block before
-#endif
+        describe(rec, address, line, type, threadId, index);
         const bool large = rec->size == kSaturatedSize;
         if ((large && !large_.put(rec, size)) || !index_.insert(rec, number)) {
             if (large)
@@ -379,6 +372,20 @@ public:
 
 private:
     void dropHeld(Reservation &held) noexcept;
+
+    // The fields of a record but its size and file.
+    [[gnu::always_inline]] static void describe(AllocationRecord *rec, void *address, int line, int type,
+                                                std::uint32_t threadId, std::uint64_t index) noexcept
+    {
+        rec->address = address;
+        rec->line = line;
+        rec->type = type;
+        rec->threadId = threadId;
+        rec->index = index;
+#if defined(_WIN32)
+        rec->heap = nullptr;  // a pooled record may have held a heap block before
+#endif
+    }
 
     NodePool pool_;
     AddressIndex index_{pool_};
