@@ -97,8 +97,7 @@ VEXAL_API void VexalVersion(int *a, int *b);
  * A block is handed out only together with its record: when the library
  * cannot get the memory for its own bookkeeping, the call fails as a failed
  * allocation does (null, logged as failed, nothing counted; a VexalRealloc
- * keeps ptr and its record). When VexalInit cannot get the memory for its
- * record list, nothing is recorded or counted until the next VexalInit. */
+ * keeps ptr and its record). */
 
 /* malloc(size). */
 VEXAL_API void *VexalMalloc(size_t size, const char *file, int line);
