@@ -35,12 +35,13 @@ std::int64_t useOf(const AllocationRecord &rec)
     return kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec.file));
 }
 
-// Makes a record; null when the bookkeeping has no memory for it.
-[[gnu::always_inline]] inline AllocationRecord *addRecord(void *address, std::uint64_t size, int line,
-                                                          const char *file, int type)
+// The record `make` makes with the next index, which it then takes, and
+// whose internal use it counts; null, taking nothing, when there is none.
+template <typename Make>
+[[gnu::always_inline]] inline AllocationRecord *numberedRecord(Make make)
 {
     const std::uint64_t index = tracking.globalIndex.load(std::memory_order_relaxed);
-    AllocationRecord *rec = records.add(address, size, line, file, type, currentThreadId(), index);
+    AllocationRecord *rec = make(index);
     if (rec == nullptr)
         return nullptr;
     tracking.globalIndex.store(index + 1, std::memory_order_relaxed);
@@ -48,8 +49,17 @@ std::int64_t useOf(const AllocationRecord &rec)
     return rec;
 }
 
+// Makes a record; null when the bookkeeping has no memory for it.
+[[gnu::always_inline]] inline AllocationRecord *addRecord(void *address, std::uint64_t size, int line,
+                                                          const char *file, int type)
+{
+    return numberedRecord([&](std::uint64_t index) {
+        return records.add(address, size, line, file, type, currentThreadId(), index);
+    });
+}
+
 // Drops a record that is no longer in the address index.
-void dropDetached(AllocationRecord *rec, std::uint32_t number)
+[[gnu::always_inline]] inline void dropDetached(AllocationRecord *rec, std::uint32_t number)
 {
     tracking.internalUse -= useOf(*rec);
     records.drop(rec, number);
@@ -61,11 +71,7 @@ void dropDetached(AllocationRecord *rec, std::uint32_t number)
     tracking.counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
-[[gnu::always_inline]] inline void removeRecord(AllocationRecord *rec)
-{
-    tracking.internalUse -= useOf(*rec);
-    records.remove(rec);
-}
+[[gnu::always_inline]] inline void removeRecord(AllocationRecord *rec) { dropDetached(rec, records.unindex(rec)); }
 
 // Counts a recorded block. Lock held.
 [[gnu::always_inline]] inline void countBlock([[maybe_unused]] AllocationRecord *record, std::uint64_t size, int type,
@@ -236,11 +242,10 @@ void *allocate(AllocationRequest &rq)
         if (freedBySizeZero) {
             note = kNoteSizeZero;
         } else if (fresh.record != nullptr) {
-            const std::uint64_t index = tracking.globalIndex.load(std::memory_order_relaxed);
-            AllocationRecord *record = records.fill(fresh, result, rq.line, rq.type, currentThreadId(), index);
-            tracking.globalIndex.store(index + 1, std::memory_order_relaxed);
-            tracking.internalUse += useOf(*record);
-            countBlock(record, size, rq.type, heap);
+            countBlock(numberedRecord([&](std::uint64_t index) {
+                           return records.fill(fresh, result, rq.line, rq.type, currentThreadId(), index);
+                       }),
+                       size, rq.type, heap);
         } else if (AllocationRecord *record = addRecord(result, size, rq.line, rq.file, rq.type)) {
             // Tracking started during the call: nothing was had before it.
             countBlock(record, size, rq.type, heap);

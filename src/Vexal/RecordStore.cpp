@@ -212,7 +212,7 @@ AllocationRecord *RecordStore::fill(Reservation &held, void *address, int line, 
     return rec;
 }
 
-void RecordStore::dropHeld(Reservation &held) noexcept
+void RecordStore::cancel(Reservation &held) noexcept
 {
     AllocationRecord *rec = held.record;
     if (rec->size == kSaturatedSize)
@@ -224,11 +224,9 @@ void RecordStore::dropHeld(Reservation &held) noexcept
     held = Reservation{};
 }
 
-void RecordStore::cancel(Reservation &held) noexcept { dropHeld(held); }
-
 void RecordStore::reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept
 {
-    dropHeld(held);
+    cancel(held);
     index_.insert(record, number);  // into the place the reservation gave back: cannot fail
 }
 

@@ -340,8 +340,6 @@ public:
         pool_.release(record, number);
     }
 
-    void remove(AllocationRecord *record) noexcept { drop(record, unindex(record)); }
-
     // What a realloc needs for its new record, had before its platform call:
     // once the old block is gone, recording the new one must not fail.
     // Hidden from walks and counts until filled.
@@ -371,8 +369,6 @@ public:
     void clear() noexcept;
 
 private:
-    void dropHeld(Reservation &held) noexcept;
-
     // The fields of a record but its size and file.
     [[gnu::always_inline]] static void describe(AllocationRecord *rec, void *address, int line, int type,
                                                 std::uint32_t threadId, std::uint64_t index) noexcept
