@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Csv.h"
 
+#include <algorithm>
+
 namespace vexal::cli {
 
 namespace {
@@ -9,11 +11,10 @@ namespace {
 template <class Out>
 void putField(Out &out, QByteArrayView text)
 {
-    constexpr QByteArrayView kNeedsQuotes = ",\"\r\n";
-    bool quote = false;
-    for (char c : text)
-        quote = quote || kNeedsQuotes.contains(c);
-    if (!quote) {
+    // Compared by hand: a lookup in a string of these per byte was a fifth
+    // of the time vxl took to write a million-row list.
+    const auto needsQuotes = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+    if (std::none_of(text.begin(), text.end(), needsQuotes)) {
         out.append(text);
         return;
     }
