@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """Runs the interpreter-shaped program plain and tracked, alternating, and
-prints the median wall time and peak resident memory of each workload with
-the tracked / plain ratios.
+prints the median wall time, processor time (user and system: less bent by
+other processes on a busy machine) and peak resident memory of each workload
+with the tracked / plain ratios.
 
 usage: compare.py BUILD_DIR [RUNS]   (BUILD_DIR holds both programs)
 """
@@ -16,7 +17,8 @@ WORKLOADS = ["strings", "tables", "closures", "trees"]
 
 
 def run(program, workload):
-    """Wall seconds and peak resident kilobytes of one run; checks its output."""
+    """Wall seconds, processor seconds and peak resident kilobytes of one run;
+    checks its output."""
     start = time.perf_counter()
     child = subprocess.Popen([program, workload], stdout=subprocess.PIPE)
     output = child.stdout.read()
@@ -24,7 +26,7 @@ def run(program, workload):
     seconds = time.perf_counter() - start
     if status != 0:
         sys.exit("%s %s failed with status %d" % (program, workload, status))
-    return seconds, usage.ru_maxrss, output
+    return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, output
 
 
 def main():
@@ -33,22 +35,22 @@ def main():
     plain = os.path.join(build, "vexal_interpreter_plain")
     tracked = os.path.join(build, "vexal_interpreter_tracked")
     print("\nInterpreter-shaped workloads, medians of %d runs (tracked / plain)" % runs)
-    print("  %-10s %9s %9s %7s %10s %10s %7s" % ("", "plain s", "tracked s", "time", "plain MB", "tracked MB",
-                                                  "memory"))
+    print("  %-10s %9s %9s %7s %7s %10s %10s %7s" % ("", "plain s", "tracked s", "time", "CPU", "plain MB",
+                                                      "tracked MB", "memory"))
     for workload in WORKLOADS:
         figures = {plain: [], tracked: []}
         outputs = set()
         for _ in range(runs):
             for program in (plain, tracked):
-                seconds, peak, output = run(program, workload)
-                figures[program].append((seconds, peak))
+                seconds, cpu, peak, output = run(program, workload)
+                figures[program].append((seconds, cpu, peak))
                 outputs.add(output)
         if len(outputs) != 1:
             sys.exit("%s: plain and tracked runs disagree: %s" % (workload, sorted(outputs)))
-        (ps, pk), (ts, tk) = [(statistics.median(s for s, _ in figures[p]), statistics.median(k for _, k in figures[p]))
-                              for p in (plain, tracked)]
-        print("  %-10s %9.3f %9.3f %6.2fx %10.1f %10.1f %6.2fx" % (workload, ps, ts, ts / ps, pk / 1024, tk / 1024,
-                                                                   tk / pk))
+        (ps, pc, pk), (ts, tc, tk) = [[statistics.median(run[i] for run in figures[p]) for i in range(3)]
+                                      for p in (plain, tracked)]
+        print("  %-10s %9.3f %9.3f %6.2fx %6.2fx %10.1f %10.1f %6.2fx" % (workload, ps, ts, ts / ps, tc / pc, pk / 1024,
+                                                                          tk / 1024, tk / pk))
 
 
 if __name__ == "__main__":
