@@ -38,31 +38,27 @@ SitesFrame SiteHistory::add(const SitesSnapshot &snapshot, double seconds)
 
     for (auto &[key, track] : tracks_) {
         track.bytes.push_back(0);
-        track.blocks.push_back(0);
+        track.blocks = 0;
     }
     for (const Site &site : snapshot.sites) {
         auto [at, isNew] = tracks_.try_emplace(site.key);
         Track &track = at->second;
         if (isNew) {
             track.bytes.push_back(0);
-            track.blocks.push_back(0);
             if (first && !zeroBaseline_)
                 track.baseline = {site.blocks, site.bytes};
         }
         track.bytes.back() = site.bytes;
-        track.blocks.back() = site.blocks;
+        track.blocks = site.blocks;
     }
     // A site whose blocks are all gone for every kept sample is forgotten.
+    for (auto &[key, track] : tracks_)
+        track.emptySamples = track.bytes.back() == 0 && track.blocks == 0 ? track.emptySamples + 1 : 0;
     std::erase_if(tracks_, [this](const auto &entry) {
-        const auto bytes = kept(entry.second.bytes, kept_);
-        const auto blocks = kept(entry.second.blocks, kept_);
-        return std::all_of(bytes.begin(), bytes.end(), [](int64_t v) { return v == 0; })
-               && std::all_of(blocks.begin(), blocks.end(), [](int64_t v) { return v == 0; });
+        return entry.second.emptySamples >= kept(entry.second.bytes, kept_).size();
     });
-    for (auto &[key, track] : tracks_) {
+    for (auto &[key, track] : tracks_)
         trim(track.bytes);
-        trim(track.blocks);
-    }
     last_ = snapshot;
     return frame();
 }
@@ -79,7 +75,7 @@ SiteRow SiteHistory::row(const Site &site) const
     const Trend trend = judge(kept(times_, bytes.size()), bytes);
     row.growthBytesPerSecond = trend.bytesPerSecond;
     row.verdict = trend.verdict;
-    row.changeBlocks = track.blocks.back() - track.baseline.blocks;
+    row.changeBlocks = track.blocks - track.baseline.blocks;
     row.changeBytes = track.bytes.back() - track.baseline.bytes;
     return row;
 }
@@ -101,7 +97,7 @@ SitesFrame SiteHistory::frame() const
 void SiteHistory::mark()
 {
     for (auto &[key, track] : tracks_)
-        track.baseline = {track.blocks.back(), track.bytes.back()};
+        track.baseline = {track.blocks, track.bytes.back()};
     marked_ = true;
     markIndex_ = last_.nextIndex;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The leak sites over time: every fetched sample's live blocks and bytes per
-// site, and what is derived from them per site: the change since the mark,
+// The leak sites over time: every fetched sample's live bytes per site (and
+// the latest live blocks), and what is derived from them per site: the change since the mark,
 // the growth and the verdict (Verdict.h). Not locked: its owner guards it.
 #pragma once
 
@@ -72,11 +72,12 @@ private:
         int64_t blocks = 0;
         int64_t bytes = 0;
     };
-    // Appended to at every sample; the last kept_ entries count. Trimmed
-    // only when twice that long, so that an append costs no shift.
+    // `bytes` is appended to at every sample; the last kept_ entries count.
+    // Trimmed only when twice that long, so that an append costs no shift.
     struct Track {
         std::vector<int64_t> bytes;
-        std::vector<int64_t> blocks;
+        int64_t blocks = 0;             // at the last sample
+        std::size_t emptySamples = 0;   // the latest samples in a row without blocks or bytes
         Value baseline;
     };
 
