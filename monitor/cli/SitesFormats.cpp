@@ -36,12 +36,6 @@ private:
     QByteArray text_;
 };
 
-QByteArray jsonString(const QString &text)
-{
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);  // without the brackets
-}
-
 QByteArray jsonNumber(double value)
 {
     const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
@@ -181,9 +175,9 @@ QByteArray SitesOutput::json(const SitesFrame &frame, const std::vector<int> &ro
     for (int position : rows) {
         const SiteRow &row = frame.rows[std::size_t(position)];
         JsonFields site;
-        site.add("file", jsonString(jsonFileName(row.site.key.file)))
+        site.add("file", jsonString(row.site.key.file))
             .add("line", row.site.key.line)
-            .add("type", jsonString(QString::fromLatin1(typeName(row))))
+            .add("type", jsonString(typeName(row)))
             .add("blocks", row.site.blocks)
             .add("bytes", row.site.bytes)
             .add("firstIndex", row.site.firstIndex)
@@ -191,7 +185,7 @@ QByteArray SitesOutput::json(const SitesFrame &frame, const std::vector<int> &ro
         if (watched_) {
             site.add("change", JsonFields().add("blocks", row.changeBlocks).add("bytes", row.changeBytes).object())
                 .add("growthBytesPerSecond", jsonNumber(row.growthBytesPerSecond))
-                .add("verdict", jsonString(monitor::verdictText(row.verdict)));
+                .add("verdict", jsonString(monitor::verdictText(row.verdict).toLatin1()));
         }
         sites += (sites.size() > 1 ? "," : "") + site.object();
     }
