@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "SitesFetch.h"
 
-#include "list/ListFetch.h"
 #include "list/RecordTable.h"
 
 #include <unordered_set>
@@ -131,18 +130,9 @@ SitesFetch::Result SitesFetch::fromList(int64_t sinceIndex)
     Result result;
     RecordTable table;
     const ListFetch::Result fetched = ListFetch(connection_, timeout_).run(table);
-    switch (fetched.outcome) {
-    case ListFetch::Outcome::Done:
-        result.outcome = Outcome::Done;
+    result.outcome = fetched.outcome;
+    if (result.outcome == Outcome::Done)
         result.snapshot = groupList(table, sinceIndex);
-        break;
-    case ListFetch::Outcome::TimedOut:
-        result.outcome = Outcome::TimedOut;
-        break;
-    case ListFetch::Outcome::ConnectionLost:
-        result.outcome = Outcome::ConnectionLost;
-        break;
-    }
     return result;
 }
 

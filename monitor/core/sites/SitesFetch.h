@@ -11,6 +11,7 @@
 #include "Sites.h"
 
 #include "connection/Connection.h"
+#include "list/ListFetch.h"
 
 #include <QString>
 
@@ -27,11 +28,9 @@ public:
     static constexpr std::chrono::milliseconds kProbeTimeout{2000};
     static const QString kFallbackNotice;
 
-    enum class Outcome {
-        Done,
-        TimedOut,        // the answer stopped coming
-        ConnectionLost,  // the connection ended (or was never up)
-    };
+    // Done, TimedOut (the answer stopped coming) or ConnectionLost, as a
+    // list fetch ends.
+    using Outcome = ListFetch::Outcome;
 
     struct Result {
         Outcome outcome = Outcome::ConnectionLost;
