@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SitesChart.h"
 
+#include <summary/SummaryState.h>
+
 #include <QChart>
 #include <QLegend>
 #include <QLineSeries>
@@ -9,25 +11,6 @@
 #include <algorithm>
 
 namespace vexal::monitor {
-
-namespace {
-
-// The bytes axis counts in the largest unit that keeps five of it or more.
-struct Unit {
-    double divisor;
-    const char *name;
-};
-
-Unit unitFor(double largest)
-{
-    if (largest > 5.0 * 1048576)
-        return {1048576, "MB"};
-    if (largest > 5.0 * 1024)
-        return {1024, "KB"};
-    return {1, "B"};
-}
-
-} // namespace
 
 SitesChart::SitesChart(QWidget *parent) : QChartView(parent)
 {
@@ -71,8 +54,10 @@ void SitesChart::show(const std::vector<Line> &lines, const QString &title)
             last = std::max(last, point.x());
         }
     }
-    const Unit unit = unitFor(largest);
-    bytesAxis_->setTitleText(QStringLiteral("Live bytes (%1)").arg(QLatin1String(unit.name)));
+    // The bytes axis counts in the unit the summary chart would choose.
+    const int64_t unit = divisorFor(static_cast<int64_t>(largest));
+    bytesAxis_->setTitleText(QStringLiteral("Live bytes") + unitSuffix(unit));
+    const auto divisor = static_cast<double>(unit);
     for (std::size_t i = 0; i < kLinesMax; ++i) {
         QLineSeries *series = series_[i];
         if (i >= lines.size()) {
@@ -82,13 +67,13 @@ void SitesChart::show(const std::vector<Line> &lines, const QString &title)
         }
         QList<QPointF> points = lines[i].points;
         for (QPointF &point : points)
-            point.setY(point.y() / unit.divisor);
+            point.setY(point.y() / divisor);
         series->replace(points);
         series->setName(lines[i].name);
         series->setVisible(true);
     }
     timeAxis_->setRange(0, std::max(last, 1.0));
-    bytesAxis_->setRange(0, std::max(largest / unit.divisor, 1.0));
+    bytesAxis_->setRange(0, std::max(largest / divisor, 1.0));
     timeAxis_->applyNiceNumbers();
     bytesAxis_->applyNiceNumbers();
 }

@@ -20,6 +20,8 @@ float scaled(int64_t bytes, int64_t divisor)
     return static_cast<float>(static_cast<double>(bytes) / static_cast<double>(divisor));
 }
 
+} // namespace
+
 int64_t divisorFor(int64_t largestTotal)
 {
     if (kUnitThresholdFactor * kMegabyte < largestTotal)
@@ -33,8 +35,6 @@ QString unitSuffix(int64_t divisor)
 {
     return divisor == kMegabyte ? QStringLiteral(" (MB)") : divisor == kKilobyte ? QStringLiteral(" (KB)") : QStringLiteral(" (B)");
 }
-
-} // namespace
 
 QString functionName(int function) { return QString::fromLatin1(kFunctionNames[function]); }
 

@@ -25,6 +25,8 @@ constexpr int kSeriesCount = kFunctionCount + 1;  // the total, then one per fun
 constexpr int64_t kKilobyte = 1024;
 constexpr int64_t kMegabyte = 1048576;
 constexpr int64_t kUnitThresholdFactor = 5;
+int64_t divisorFor(int64_t largest);  // the unit's bytes: kMegabyte, kKilobyte or 1
+QString unitSuffix(int64_t divisor);  // " (MB)", " (KB)" or " (B)"
 
 extern const char *const kSummaryCaption;  // the summary group's caption, the chart's title
 
