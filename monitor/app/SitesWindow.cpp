@@ -118,8 +118,7 @@ void SitesWindow::applyFrame(std::shared_ptr<const SitesFrame> frame)
     }
     if (!selection.isEmpty())
         ui_->lvwSites->selectionModel()->select(selection, QItemSelectionModel::Select);
-    generate_->setEnabled(!selection.isEmpty());
-    updateChart();
+    selectionChanged();
 }
 
 void SitesWindow::setSitesStatus(const QString &text)

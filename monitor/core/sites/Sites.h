@@ -10,7 +10,6 @@
 #include <QHashFunctions>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace vexal::monitor {
@@ -56,8 +55,8 @@ struct SitesSnapshot {
 // a list cannot tell of blocks made and freed after it.
 SitesSnapshot groupList(const RecordTable &table, int64_t sinceIndex);
 
-// Whether the file names are those of a POSIX application: none holds a
-// backslash, as the list decides from its first record.
+// Whether the file names are those of a POSIX application: none of them
+// holds a backslash.
 bool posixFileNames(const std::vector<SiteKey> &keys);
 
 // A VexalFreeThese statement per site: its exact file and line, any size,
