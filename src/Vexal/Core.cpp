@@ -152,8 +152,8 @@ void *allocate(AllocationRequest &rq)
     const bool freedBySizeZero = rq.type == VXL_REALLOC && rq.size == 0;
     const auto failed = [&] {
         if (trackingOn)
-            logInfo(methodNames[rq.type], kNoteFailed, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size),
-                    nullptr, currentThreadId(), tracking.globalIndex.load(std::memory_order_relaxed));
+            logAllocation(kNoteFailed, nullptr, rq.type, size, rq.file, rq.line,
+                          tracking.globalIndex.load(std::memory_order_relaxed));
         return nullptr;
     };
 
@@ -252,8 +252,8 @@ void *allocate(AllocationRequest &rq)
         }
         indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
     }
-    logInfo(methodNames[rq.type], note, rq.file, rq.line, rq.type, static_cast<std::int64_t>(size), result,
-            currentThreadId(), indexAfter);
+    if (logging())
+        logAllocation(note, result, rq.type, size, rq.file, rq.line, indexAfter);
     return result;
 }
 
