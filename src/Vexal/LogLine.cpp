@@ -30,13 +30,19 @@ void writeLogInfo(const char *prefix, const char *suffix, const char *file, int 
     });
 }
 
-void logIllegalSwitch(int value, const char *sourcePath, int sourceLine)
+const char *baseName(const char *path)
 {
-    const char *name = sourcePath;
-    for (const char *p = sourcePath; *p != '\0'; ++p) {
+    const char *name = path;
+    for (const char *p = path; *p != '\0'; ++p) {
         if (*p == '/' || *p == '\\')
             name = p + 1;
     }
+    return name;
+}
+
+void logIllegalSwitch(int value, const char *sourcePath, int sourceLine)
+{
+    const char *name = baseName(sourcePath);
     tracking.os.write([&](std::FILE *out) {
         std::fprintf(out, "Illegal switch value: %d, see file %s, line %d!\n", value, name, sourceLine);
     });

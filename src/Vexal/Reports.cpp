@@ -55,16 +55,6 @@ void showLargerUnits(std::FILE *out, long long bytes)
         platform::print(out, " = %.3f GB", units.GB);
 }
 
-const char *baseName(const char *file)
-{
-    const char *name = file;
-    for (const char *p = file; *p != '\0'; ++p) {
-        if (*p == '/' || *p == '\\')
-            name = p + 1;
-    }
-    return name;
-}
-
 void printStatus(std::FILE *out, const char *file, int line)
 {
     const int width = showFileLine(out, "Present status of registered memory accesses at:", file, line);

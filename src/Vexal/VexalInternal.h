@@ -136,6 +136,9 @@ void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const 
 void writeLogInfo(const char *prefix, const char *suffix, const char *file, int line, int type,
                   std::int64_t size, const void *address, std::uint32_t threadId, std::uint64_t index);
 
+// The file name of a path: what follows its last slash or backslash.
+const char *baseName(const char *path);
+
 // Says that a switch met a value it has no case for, at the source file
 // (its name only is written) and line given.
 void logIllegalSwitch(int value, const char *sourcePath, int sourceLine);
