@@ -187,13 +187,14 @@ bool RecordStore::reserve(Reservation &held, std::uint64_t size, const char *fil
     rec->file = names_.acquire(file != nullptr ? file : "");
     rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
     const bool large = rec->size == kSaturatedSize;
-    if (rec->file == nullptr || (large && !large_.put(rec, size)) || !index_.reserve()) {
-        if (large)
-            large_.erase(rec);
-        if (rec->file != nullptr)
-            names_.release(rec->file);
+    if (rec->file == nullptr) {
         pool_.show();
         pool_.release(rec, held.number);
+        return false;
+    }
+    if ((large && !large_.put(rec, size)) || !index_.reserve()) {
+        pool_.show();
+        drop(rec, held.number);
         return false;
     }
     held.record = rec;
@@ -214,12 +215,8 @@ AllocationRecord *RecordStore::fill(Reservation &held, void *address, int line, 
 
 void RecordStore::cancel(Reservation &held) noexcept
 {
-    AllocationRecord *rec = held.record;
-    if (rec->size == kSaturatedSize)
-        large_.erase(rec);
-    names_.release(rec->file);
     pool_.show();
-    pool_.release(rec, held.number);
+    drop(held.record, held.number);
     index_.unreserve();
     held = Reservation{};
 }

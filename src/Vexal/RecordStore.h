@@ -319,10 +319,7 @@ public:
         describe(rec, address, line, type, threadId, index);
         const bool large = rec->size == kSaturatedSize;
         if ((large && !large_.put(rec, size)) || !index_.insert(rec, number)) {
-            if (large)
-                large_.erase(rec);
-            names_.release(name);
-            pool_.release(rec, number);
+            drop(rec, number);
             return nullptr;
         }
         return rec;
