@@ -28,7 +28,7 @@ const char *NameTable::acquireAnother(const char *text) noexcept
 {
     const std::size_t length = std::strlen(text);
     const std::uint64_t hash = hashText(text, length);
-    if ((used_ + 1) * 2 > capacity_ && !resize(capacity_ == 0 ? kMinCapacity : capacity_ * 2))
+    if ((used_ + 1) * 2 > capacity_ && !rebuild(capacity_ == 0 ? kMinCapacity : capacity_ * 2, false))
         return nullptr;
     std::size_t slot = hash & (capacity_ - 1);
     for (; slots_[slot] != nullptr; slot = (slot + 1) & (capacity_ - 1)) {
@@ -57,40 +57,19 @@ void NameTable::sweep() noexcept
 {
     // Rebuilding is simpler than deleting from an open-addressing table and
     // runs once per kIdleLimit names that fell out of use.
-    Entry **old = slots_;
-    const std::size_t oldCapacity = capacity_;
     std::size_t live = 0;
-    for (std::size_t i = 0; i < oldCapacity; ++i)
-        live += (old[i] != nullptr && old[i]->refs > 0);
+    for (std::size_t i = 0; i < capacity_; ++i)
+        live += (slots_[i] != nullptr && slots_[i]->refs > 0);
     std::size_t capacity = kMinCapacity;
     while (live * 2 >= capacity)
         capacity *= 2;
-    auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
-    if (fresh == nullptr)
+    if (!rebuild(capacity, true))
         return;  // keep the idle names; the next release tries again
-    for (std::size_t i = 0; i < oldCapacity; ++i) {
-        Entry *e = old[i];
-        if (e == nullptr)
-            continue;
-        if (e->refs == 0) {
-            if (e == last_)
-                last_ = nullptr;
-            std::free(e);
-            continue;
-        }
-        std::size_t slot = e->hash & (capacity - 1);
-        while (fresh[slot] != nullptr)
-            slot = (slot + 1) & (capacity - 1);
-        fresh[slot] = e;
-    }
-    std::free(old);
-    slots_ = fresh;
-    capacity_ = capacity;
     used_ = live;
     idle_ = 0;
 }
 
-bool NameTable::resize(std::size_t capacity) noexcept
+bool NameTable::rebuild(std::size_t capacity, bool dropIdle) noexcept
 {
     auto *fresh = static_cast<Entry **>(std::calloc(capacity, sizeof(Entry *)));
     if (fresh == nullptr)
@@ -99,6 +78,12 @@ bool NameTable::resize(std::size_t capacity) noexcept
         Entry *e = slots_[i];
         if (e == nullptr)
             continue;
+        if (dropIdle && e->refs == 0) {
+            if (e == last_)
+                last_ = nullptr;
+            std::free(e);
+            continue;
+        }
         std::size_t slot = e->hash & (capacity - 1);
         while (fresh[slot] != nullptr)
             slot = (slot + 1) & (capacity - 1);

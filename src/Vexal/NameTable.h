@@ -56,7 +56,9 @@ private:
     static constexpr std::size_t kMinCapacity = 64;
     static constexpr std::size_t kIdleLimit = 256;  // unreferenced names kept before a sweep
     const char *acquireAnother(const char *text) noexcept;
-    bool resize(std::size_t capacity) noexcept;
+    // Moves the entries into a table of `capacity`, dropping the unused ones
+    // if asked; false, changing nothing, when out of memory.
+    bool rebuild(std::size_t capacity, bool dropIdle) noexcept;
     void sweep() noexcept;
 
     Entry **slots_ = nullptr;
