@@ -4,7 +4,7 @@
 # component:
 #   Runtime      libvexal       the shared library
 #   Development  libvexal-dev   headers, .so link, CMake package, vexal.pc
-#   Tools        vexal-tools    vxl (QtCore only, no display)
+#   Tools        vexal-tools    vxl, vexal-run and its preload library (no display)
 #   Monitor      vexal-monitor  the window, its desktop entry, icon and help
 # The dependencies on other packages are dpkg-shlibdeps', the version the
 # project's.
@@ -58,15 +58,21 @@ The headers Vexal.h and VexalTrack.h, the link to libVexal, its
 pkg-config file (vexal) and CMake package (Vexal::Vexal), and the manual
 page libvexal(3).")
 
-if(TARGET vxl)
+if(TARGET vxl OR TARGET vexal-run)
   list(APPEND CPACK_COMPONENTS_ALL Tools)
   set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME vexal-tools)
   set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION devel)
+  # The preload library is opened by its path, not through the linker cache:
+  # no ldconfig scripts either (see the library's package above).
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA
+      ${PROJECT_BINARY_DIR}/package/no-maintainer-scripts/postinst
+      ${PROJECT_BINARY_DIR}/package/no-maintainer-scripts/postrm)
   set(CPACK_DEBIAN_TOOLS_DESCRIPTION "memory-leak tracker for C programs: command-line monitor
 vxl watches a running program linked with libVexal over TCP from a
 terminal, an ssh session or a CI job: summaries, the list of live blocks,
 the code that frees them, pausing the program, and a leak check that fails
-a build. It needs no display.")
+a build. It needs no display. vexal-run tracks an unmodified program
+through a preloaded library, with call sites from its debug information.")
 endif()
 
 if(TARGET vexal-monitor)
