@@ -150,7 +150,10 @@ int main(int argc, char **argv)
         return kStatusOwnFailure;
     }
     const int port = options.port == 0 ? vexal::protocol::kDefaultPort : options.port;
-    if (options.port >= 0 && !portFree(port, options.listen)) {
+    // Without --listen the library listens where the environment says.
+    const char *inherited = std::getenv(kEnvListen);
+    const std::string listen = options.listen.empty() && inherited != nullptr ? inherited : options.listen;
+    if (options.port >= 0 && !portFree(port, listen)) {
         std::fprintf(stderr, "vexal-run: port %d is in use: no monitor could connect\n", port);
         return kStatusOwnFailure;
     }
