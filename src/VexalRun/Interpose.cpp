@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <dlfcn.h>
+#include <link.h>
 #include <cstring>
 #include <unistd.h>
 
@@ -222,8 +223,26 @@ VXL_EXPORT void *aligned_alloc(std::size_t alignment, std::size_t size)
     return allocateFrom(VXL_CALLER, VXL_MEMALIGN, size, [=] { return __libc_memalign(alignment, size); });
 }
 
+namespace {
+
+// How many objects the loader has unloaded so far.
+unsigned long long unloads() noexcept
+{
+    unsigned long long count = 0;
+    ::dl_iterate_phdr(
+        [](dl_phdr_info *info, std::size_t, void *out) {
+            *static_cast<unsigned long long *>(out) = info->dlpi_subs;
+            return 1;  // every object reports the same count
+        },
+        &count);
+    return count;
+}
+
+} // namespace
+
 // Unloading a library frees its addresses for the next one loaded: what
-// the table says of them no longer holds.
+// the table says of them no longer holds. A dlclose that unloads nothing
+// (another handle still holds the library) leaves the table as it is.
 VXL_EXPORT int dlclose(void *handle)
 {
     using Close = int (*)(void *);
@@ -231,8 +250,9 @@ VXL_EXPORT int dlclose(void *handle)
         Busy inside;  // dlsym may allocate
         return reinterpret_cast<Close>(::dlsym(RTLD_NEXT, "dlclose"));
     }();
+    const unsigned long long before = unloads();
     const int result = next != nullptr ? next(handle) : -1;
-    if (result == 0 && trackingCalls()) {
+    if (result == 0 && trackingCalls() && unloads() != before) {
         Busy inside;
         forgetCallSites();
     }
