@@ -110,6 +110,12 @@ void *bounded(const char *src, std::size_t bytes)
     return copy;
 }
 
+// A copy of the first `length` characters of `src`, made at `caller`.
+char *duplicate(const void *caller, const char *src, std::size_t length)
+{
+    return static_cast<char *>(allocateFrom(caller, VXL_STRDUP, length + 1, [=] { return bounded(src, length + 1); }));
+}
+
 } // namespace
 
 #define VXL_EXPORT extern "C" __attribute__((visibility("default")))
@@ -178,22 +184,9 @@ VXL_EXPORT void free(void *ptr)
     errno = savedErrno;
 }
 
-VXL_EXPORT char *strdup(const char *src)
-{
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return static_cast<char *>(platform::allocStrdup(src));
-    return static_cast<char *>(call.record(platform::allocStrdup(src), VXL_STRDUP, std::strlen(src) + 1));
-}
+VXL_EXPORT char *strdup(const char *src) { return duplicate(VXL_CALLER, src, std::strlen(src)); }
 
-VXL_EXPORT char *strndup(const char *src, std::size_t limit)
-{
-    const std::size_t length = strnlen(src, limit);
-    Call call(VXL_CALLER);
-    if (!call.tracked())
-        return static_cast<char *>(bounded(src, length + 1));
-    return static_cast<char *>(call.record(bounded(src, length + 1), VXL_STRDUP, length + 1));
-}
+VXL_EXPORT char *strndup(const char *src, std::size_t limit) { return duplicate(VXL_CALLER, src, strnlen(src, limit)); }
 
 VXL_EXPORT void *valloc(std::size_t size)
 {
