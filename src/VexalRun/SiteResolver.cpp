@@ -73,13 +73,6 @@ const char *baseName(const char *path)
 
 bool startsWith(const char *text, const char *prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
 
-char *copyText(const char *text)
-{
-    const std::size_t bytes = std::strlen(text) + 1;
-    auto *copy = static_cast<char *>(std::malloc(bytes));
-    return copy != nullptr ? static_cast<char *>(std::memcpy(copy, text, bytes)) : nullptr;
-}
-
 // A path without "." and ".." steps (clang records headers as
 // /usr/bin/../lib/gcc/x86_64-linux-gnu/12/../../../../include/...), in
 // `out` of `size` bytes; the path as it is when it does not fit.
@@ -226,14 +219,14 @@ const SiteInfo *resolveSite(std::uintptr_t returnAddress, const LoadedModule &lo
         if (info->kind == ModuleKind::Program && systemHeader(file))
             info->kind = ModuleKind::Runtime;
         char path[PATH_MAX];
-        info->file = copyText(normalised(file, path, sizeof path));
+        info->file = ::strdup(normalised(file, path, sizeof path));
         info->line = line;
     } else {
         // "liblua.so.5.4+0x1f3a0": the offset addr2line takes for that module.
         char text[512];
         std::snprintf(text, sizeof text, "%s+0x%" PRIx64, path != nullptr ? baseName(path) : "??",
                       static_cast<std::uint64_t>(call - loaded.bias));
-        info->file = copyText(text);
+        info->file = ::strdup(text);
     }
     if (info->file == nullptr) {
         std::free(info);
