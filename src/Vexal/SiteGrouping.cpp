@@ -79,6 +79,19 @@ bool Grouping::grow()
     return true;
 }
 
+bool Grouping::holds(const Slot &slot, const AllocationRecord &record)
+{
+    return slot.file == record.file && slot.line == record.line && slot.type == record.type;
+}
+
+std::size_t Grouping::slotOf(const AllocationRecord &record) const
+{
+    std::size_t at = hashOf(record.file, record.line, record.type) & (capacity_ - 1);
+    while (slots_[at].site != 0 && !holds(slots_[at], record))
+        at = (at + 1) & (capacity_ - 1);
+    return at;
+}
+
 bool Grouping::collect(std::uint64_t sinceIndex)
 {
     if (capacity_ == 0 && !grow())
@@ -90,19 +103,13 @@ bool Grouping::collect(std::uint64_t sinceIndex)
         if (NodePool::isFree(record) || record.index < sinceIndex)
             continue;
         const Slot *slot = last;
-        if (slot == nullptr || slot->file != record.file || slot->line != record.line || slot->type != record.type) {
-            std::size_t at = hashOf(record.file, record.line, record.type) & (capacity_ - 1);
-            while (slots_[at].site != 0
-                   && (slots_[at].file != record.file || slots_[at].line != record.line
-                       || slots_[at].type != record.type))
-                at = (at + 1) & (capacity_ - 1);
+        if (slot == nullptr || !holds(*slot, record)) {
+            std::size_t at = slotOf(record);
             if (slots_[at].site == 0) {
                 if (count_ == sitesCapacity_) {
                     if (!grow())
                         return false;
-                    at = hashOf(record.file, record.line, record.type) & (capacity_ - 1);
-                    while (slots_[at].site != 0)
-                        at = (at + 1) & (capacity_ - 1);
+                    at = slotOf(record);  // the empty slot of the larger table
                 }
                 const auto index = std::int64_t(record.index);
                 sites_[count_] = {record.file, record.line, record.type, 0, 0, index, index};

@@ -6,6 +6,8 @@
 // never from the library's own wrappers.
 #pragma once
 
+#include "Vexal.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -57,6 +59,10 @@ private:
         std::int32_t type;
         std::size_t site;  // into sites_, plus one; 0: empty
     };
+    static bool holds(const Slot &slot, const AllocationRecord &record);
+    // The slot of the record's site, or the empty one where it would go.
+    std::size_t slotOf(const AllocationRecord &record) const;
+
     Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two
     Site *sites_ = nullptr;
