@@ -34,7 +34,6 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
 {
     struct Shared {  // under the communication lock
         long long ticket = 0;
-        bool started = false;
         bool ended = false;
         bool refused = false;  // the library could not group them this time
         // The sites of one file share one copy of its name.
@@ -62,7 +61,7 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
         const QByteArray file = *shared.files.insert(QByteArray(received.fileName)).first;
         snapshot.sites.push_back({{file, received.line, received.recordType},
                                   received.siteBlocks, received.siteBytes, received.firstIndex, received.lastIndex});
-        return !std::exchange(shared.started, true);
+        return snapshot.sites.size() == 1;  // the first: the library answers
     });
 
     const bool probing = connection_.locked([](ReceivedState &state) { return state.sites == SitesSupport::Unknown; });
@@ -72,19 +71,16 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
     }
     Clock::time_point deadline = Clock::now() + (probing ? probeTimeout_ : timeout_);
     std::size_t seen = 0;
-    bool wasStarted = false;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() > 0)
             connection_.awaitReply(Connection::Reply::Sites, left);
         bool connected = false;
         std::size_t stored = 0;
-        bool started = false;
         bool refused = false;
         bool ended = connection_.locked([&](ReceivedState &state) {
             connected = state.connected;
             stored = snapshot.sites.size();
-            started = shared.started;
             refused = shared.refused;
             return shared.ended;
         });
@@ -95,15 +91,14 @@ SitesFetch::Asked SitesFetch::ask(int64_t sinceIndex, SitesSnapshot &snapshot, O
             return Asked::Failed;
         }
         // Sites still coming: each wait is bounded, not the whole answer.
-        if (stored > seen || started != wasStarted) {
+        if (stored > seen) {
             seen = stored;
-            wasStarted = started;
             deadline = Clock::now() + timeout_;
             continue;
         }
         if (Clock::now() < deadline)
             continue;
-        if (started || !probing) {
+        if (stored > 0 || !probing) {  // the library answered, then stopped
             failure = Outcome::TimedOut;
             return Asked::Failed;
         }
