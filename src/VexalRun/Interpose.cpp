@@ -178,7 +178,7 @@ VXL_EXPORT void free(void *ptr)
     const int savedErrno = errno;
     // The release's call site is printed only on the log line.
     CallSite site{"", 0};
-    if (tracking.vxlLog.load(std::memory_order_relaxed) != 0 && !findCallSite(VXL_CALLER, site))
+    if (logging() && !findCallSite(VXL_CALLER, site))
         site = CallSite{"", 0};
     releaseIfRecorded(ptr, site.file, site.line);
     errno = savedErrno;
