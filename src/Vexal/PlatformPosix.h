@@ -99,6 +99,10 @@ inline void *allocPages(std::size_t bytes, bool hugePages)
     return pages;
 }
 
+// Gives back the memory of whole pages inside a mapping of allocPages, which
+// stays mapped (reading them again would find zeros).
+inline void discardPages(void *pages, std::size_t bytes) { ::madvise(pages, bytes, MADV_DONTNEED); }
+
 inline void freePages(void *pages, std::size_t bytes)
 {
     if (pages != nullptr)

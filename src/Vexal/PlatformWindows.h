@@ -130,6 +130,11 @@ inline void *allocPages(std::size_t bytes, bool hugePages)
     return nullptr;
 }
 
+// Gives back the memory of whole pages inside a mapping of allocPages early.
+// Nothing here: large pages cannot be given back in part, so the pages go
+// with the whole mapping at freePages.
+inline void discardPages(void * /*pages*/, std::size_t /*bytes*/) {}
+
 inline void freePages(void *pages, std::size_t /*bytes*/)
 {
     if (pages != nullptr)

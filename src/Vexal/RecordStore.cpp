@@ -106,8 +106,19 @@ bool AddressIndex::resize(std::size_t capacity) noexcept
         std::size_t start = 0;
         while (old[start].node != 0)
             ++start;
+        // The old table's pages go back as soon as the copy has passed
+        // them: a table that doubles never holds both copies whole, which
+        // would be its program's peak in memory.
+        constexpr std::size_t kChunk = platform::kHugePage / sizeof(Slot);
+        const bool discarding = oldCapacity >= 2 * kChunk;
         for (std::size_t i = 1, at = start + 1; i <= oldCapacity; ++i, ++at) {
-            const Slot &entry = old[at < oldCapacity ? at : at - oldCapacity];
+            const std::size_t from = at < oldCapacity ? at : at - oldCapacity;
+            if (discarding && from % kChunk == 0) {
+                const std::size_t passed = (from == 0 ? oldCapacity : from) - kChunk;
+                if (passed / kChunk != start / kChunk)  // the first chunk is passed only at the end
+                    platform::discardPages(old + passed, kChunk * sizeof(Slot));
+            }
+            const Slot &entry = old[from];
             if (entry.node == 0)
                 continue;
             std::size_t slot = homeOf(entry.hash);

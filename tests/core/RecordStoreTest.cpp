@@ -106,6 +106,24 @@ TEST(AddressIndex, FindsTheNewestNodeOfEveryAddressThroughGrowthAndShrinking)
     }
 }
 
+TEST(AddressIndex, GrowingATableOfManyPagesKeepsEveryEntry)
+{
+    // Past some megabytes a growing table gives its old pages back while it
+    // copies them: each must be copied whole first, including the part of
+    // the first one that the copy reaches only at its end.
+    Nodes nodes;
+    AddressIndex index(nodes.pool);
+    std::vector<AllocationRecord *> records;
+    constexpr std::size_t kCount = 800000;  // grows from a table of 4 MiB, then of 8 MiB
+    for (std::size_t i = 0; i < kCount; ++i) {
+        records.push_back(nodes.make(0x7f0000001000 + i * 48));
+        ASSERT_TRUE(nodes.insert(index, records.back()));
+    }
+    for (AllocationRecord *record : records)
+        ASSERT_EQ(index.find(record->address), record) << record->address;
+    index.clear();
+}
+
 TEST(AddressIndex, RepeatedAddressesAreFoundNewestFirstAndErasedFromAnyPosition)
 {
     Nodes nodes;
