@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The global lock: a waiter is served in turn, however eagerly the holder
-// takes it again, and a thread other than the taker may give it back.
+// takes it again, a thread other than the taker may give it back, and a
+// taking while the process had one thread holds against the next.
 #include "GlobalLock.h"
 #include "ReentrantLock.h"
 
@@ -67,6 +68,32 @@ TEST(GlobalLock, AnotherThreadMayGiveItBack)
     std::thread([&] { lock.unlock(); }).join();
     EXPECT_TRUE(lock.tryLock());
     EXPECT_FALSE(lock.tryLock());
+    lock.unlock();
+}
+
+TEST(GlobalLock, TakenBeforeASecondThreadExistsItStillKeepsThatThreadOut)
+{
+    // Run alone (ctest runs each test in a process of its own), the lock is
+    // taken while this is the only thread, the way that needs no atomic
+    // instruction; the thread started then must still wait for it.
+    GlobalLock lock;
+    lock.lock();
+    std::atomic<bool> taken{false};
+    std::thread other([&] {
+        lock.lock();
+        taken.store(true);
+        lock.unlock();
+    });
+    // Out of patience, the waiter asks for its turn: by then it has waited.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!lock.handOverAsked() && !taken.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_FALSE(taken.load()) << "the other thread took a held lock";
+    EXPECT_TRUE(lock.handOverAsked()) << "the other thread never asked in 10 s";
+    lock.unlock();
+    other.join();
+    EXPECT_TRUE(taken.load());
+    EXPECT_TRUE(lock.tryLock()) << "left held";
     lock.unlock();
 }
 
