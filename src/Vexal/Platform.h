@@ -5,10 +5,11 @@
 //   CoreLock                  the type of the global lock
 //   alloc*, releaseFree       the real memory functions (Windows: inside the
 //                             exception guard, and its own family besides)
-//   allocPages, freePages, kHugePage
+//   allocPages, discardPages, freePages, kHugePage
 //                             zeroed, self-aligned memory for the library's
-//                             own tables and record slabs (mappingFor, below,
-//                             sizes a request)
+//                             own tables and record slabs, and giving part
+//                             of it back early (mappingFor, below, sizes a
+//                             request)
 //   releaseKindOf, releaseBlock
 //                             which release function frees which kind, and
 //                             calling it
