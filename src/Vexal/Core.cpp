@@ -138,6 +138,47 @@ template <typename Make>
     return result;
 }
 
+// A realloc of a block at most this large is made under the lock, so that
+// one turn of the lock does: the copy the C library may make keeps the
+// others waiting no longer than a few tracked calls take.
+constexpr std::uint64_t kReallocUnderLock = 4096;
+
+// A realloc of a small tracked block in one turn of the lock, its record
+// renewed for the new block. False, having done nothing, where the general
+// way must serve it: no record, a large block, no memory for the name.
+bool reallocSmall(const AllocationRequest &rq, void *&result)
+{
+    std::uint64_t indexAfter;
+    {
+        LockGuard guard(tracking.mutGlobalData);
+        if (!tracking.started)
+            return false;
+        AllocationRecord *rec = records.find(rq.oldPtr);
+        RecordStore::Renewal held;
+        if (rec == nullptr || rec->size > kReallocUnderLock || !records.prepareRenewal(held, rec, rq.file))
+            return false;
+        result = platform::allocRealloc(rq.oldPtr, rq.size);
+        if (result == nullptr) {
+            records.abandon(held);  // the old block and its record stay
+        } else {
+            subtractSize(*rec);
+            tracking.internalUse -= useOf(*rec);
+            countBlock(numberedRecord([&](std::uint64_t index) {
+                           records.renew(held, result, static_cast<std::uint32_t>(rq.size), rq.line, rq.type,
+                                         currentThreadId(), index);
+                           return rec;
+                       }),
+                       rq.size, rq.type, nullptr);
+        }
+        indexAfter = tracking.globalIndex.load(std::memory_order_relaxed);
+    }
+    if (result == nullptr)
+        logAllocation(kNoteFailed, nullptr, rq.type, rq.size, rq.file, rq.line, indexAfter);
+    else if (logging())
+        logAllocation("", result, rq.type, rq.size, rq.file, rq.line, indexAfter);
+    return true;
+}
+
 } // namespace
 
 // A block whose record cannot be made is not handed out: the call fails as
@@ -169,6 +210,11 @@ void *allocate(AllocationRequest &rq)
     std::uint32_t oldNumber = 0;
     RecordStore::Reservation fresh;
     if (isRealloc && trackingOn && !fromNothing) {
+        if (rq.type == VXL_REALLOC && !freedBySizeZero && size <= kReallocUnderLock) {
+            void *result;
+            if (reallocSmall(rq, result))
+                return result;
+        }
         LockGuard guard(tracking.mutGlobalData);
         if (tracking.started && !freedBySizeZero && !records.reserve(fresh, size, rq.file))
             return failed();  // the old block and its record stay as they are

@@ -246,4 +246,45 @@ void RecordStore::clear() noexcept
     large_.clear();
 }
 
+bool RecordStore::prepareRenewal(Renewal &held, AllocationRecord *record, const char *file) noexcept
+{
+    const char *name = names_.acquire(file != nullptr ? file : "");
+    if (name == nullptr)
+        return false;
+    if (!index_.reserve()) {
+        names_.release(name);
+        return false;
+    }
+    held = Renewal{record, name};
+    return true;
+}
+
+void RecordStore::renew(Renewal &held, void *address, std::uint32_t size, int line, int type,
+                        std::uint32_t threadId, std::uint64_t index) noexcept
+{
+    AllocationRecord *rec = held.record;
+    names_.release(rec->file);
+    rec->file = held.name;
+    rec->size = size;
+    if (rec->address != address) {
+        // Taken out while the reservation still counts, so that a shrink on
+        // the way keeps the place the insert needs.
+        const std::uint32_t number = index_.erase(rec);
+        rec->address = address;
+        index_.unreserve();
+        index_.insert(rec, number);  // into the place set aside: cannot fail
+    } else {
+        index_.unreserve();
+    }
+    describe(rec, address, line, type, threadId, index);
+    held = Renewal{};
+}
+
+void RecordStore::abandon(Renewal &held) noexcept
+{
+    names_.release(held.name);
+    index_.unreserve();
+    held = Renewal{};
+}
+
 } // namespace vexal

@@ -360,6 +360,20 @@ public:
     // the index instead; cannot fail.
     void reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept;
 
+    // What a realloc needs to keep its block's record for the new block,
+    // had before its platform call, so that renewing cannot fail. Only for
+    // blocks whose sizes fit a record's size field.
+    struct Renewal {
+        AllocationRecord *record = nullptr;
+        const char *name = nullptr;
+    };
+    bool prepareRenewal(Renewal &held, AllocationRecord *record, const char *file) noexcept;
+    // The record describes the block at `address` now; cannot fail.
+    void renew(Renewal &held, void *address, std::uint32_t size, int line, int type, std::uint32_t threadId,
+               std::uint64_t index) noexcept;
+    // The platform call failed: the record stays as it was.
+    void abandon(Renewal &held) noexcept;
+
     std::uint64_t exactSize(const AllocationRecord &record) const noexcept
     {
         return record.size != kSaturatedSize ? record.size : large_.get(&record);

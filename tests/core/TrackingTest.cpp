@@ -109,6 +109,36 @@ TEST_F(Tracking, TheRecordKeepsItsOwnCopyOfTheFileName) {
     EXPECT_EQ(finish(), listReport("l.c", 1, {{"copied.c", 9, VXL_MALLOC, 8, currentThreadId(), 0, p}}));
 }
 
+TEST_F(Tracking, ReallocsOfASmallBlockLeaveOneRecordOfTheLatestCall) {
+    // Shrunk (the C library mostly keeps the place) and then grown (it
+    // mostly moves): each time the one record describes the new call.
+    start();
+    void *p = VexalMalloc(1000, "first.c", 1);
+    ASSERT_NE(p, nullptr);
+    void *q = VexalRealloc(p, 0, 24, "a/longer-second.c", 2);
+    ASSERT_NE(q, nullptr);
+    void *r = VexalRealloc(q, 0, 2000, "third.c", 3);
+    ASSERT_NE(r, nullptr);
+    VexalShowList("s.c", 4);
+    VexalShowStatus("s.c", 5);
+    VexalFree(r, "s.c", 6);
+    VexalShowStatus("s.c", 7);
+
+    Status held, freed;
+    held.rows[VXL_MALLOC] = freed.rows[VXL_MALLOC] = {1, 0};
+    held.rows[VXL_REALLOC] = {2, 2000};
+    freed.rows[VXL_REALLOC] = {2, 0};
+    held.internalUse = kAnchorsUse + recordUse("third.c");
+    freed.internalUse = kAnchorsUse;
+    const std::uint32_t self = currentThreadId();
+    EXPECT_EQ(finish(), allocLine("first.c", 1, VXL_MALLOC, 1000, 1, p) +
+                            allocLine("a/longer-second.c", 2, VXL_REALLOC, 24, 2, q) +
+                            allocLine("third.c", 3, VXL_REALLOC, 2000, 3, r) +
+                            listReport("s.c", 4, {{"third.c", 3, VXL_REALLOC, 2000, self, 2, r}}) +
+                            statusReport("s.c", 5, held) + freeLine("s.c", 6, VXL_REALLOC, 2000, self, 2, r) +
+                            statusReport("s.c", 7, freed));
+}
+
 TEST_F(Tracking, NullFileNameIsRecordedAsAnEmptyName) {
     start(1, 0);
     void *p = keep(VexalMalloc(8, nullptr, 3));
