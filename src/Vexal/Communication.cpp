@@ -123,17 +123,17 @@ TransferRecord nextRecord(RecordWalk &walk, int &lastRecordType)
 {
     TransferRecord message = reply(MSG_LIST_NEXT);
     // The walk is only meaningful while the hold keeps the records still.
-    const AllocationRecord *current = holding() ? walk.current() : nullptr;
+    const Record *current = holding() ? walk.current() : nullptr;
     if (current != nullptr) {
-        const AllocationRecord &rec = *current;
-        message.recordType = rec.type;
+        const Record &rec = *current;
+        message.recordType = static_cast<int>(rec.type);
         message.recordSize = static_cast<std::int64_t>(exactSize(rec));
         message.line = rec.line;
         message.address = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(rec.address));
-        protocol::copyFileName(message.fileName, rec.file);
+        protocol::copyFileName(message.fileName, fileOf(rec));
         message.recordIndex = static_cast<std::int64_t>(rec.index);
         message.threadId = static_cast<int>(rec.threadId);
-        lastRecordType = rec.type;
+        lastRecordType = static_cast<int>(rec.type);
         walk.next();
     } else {
         message.recordType = lastRecordType;

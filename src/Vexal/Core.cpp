@@ -30,18 +30,18 @@ constexpr const char *kNoteNullFree = " FAILED, memory perhaps already freed!!!"
 constexpr const char *kNoteNotRegistered = " (the pointer was not registered by Vexal)";
 
 // Internal use of a record, as the reports count it.
-std::int64_t useOf(const AllocationRecord &rec)
+std::int64_t useOf(const Record &rec)
 {
-    return kBytesPerRecordBase + static_cast<std::int64_t>(NameTable::length(rec.file));
+    return kBytesPerRecordBase + static_cast<std::int64_t>(records.fileLength(rec));
 }
 
 // The record `make` makes with the next index, which it then takes, and
 // whose internal use it counts; null, taking nothing, when there is none.
 template <typename Make>
-[[gnu::always_inline]] inline AllocationRecord *numberedRecord(Make make)
+[[gnu::always_inline]] inline Record *numberedRecord(Make make)
 {
     const std::uint64_t index = tracking.globalIndex.load(std::memory_order_relaxed);
-    AllocationRecord *rec = make(index);
+    Record *rec = make(index);
     if (rec == nullptr)
         return nullptr;
     tracking.globalIndex.store(index + 1, std::memory_order_relaxed);
@@ -50,7 +50,7 @@ template <typename Make>
 }
 
 // Makes a record; null when the bookkeeping has no memory for it.
-[[gnu::always_inline]] inline AllocationRecord *addRecord(void *address, std::uint64_t size, int line,
+[[gnu::always_inline]] inline Record *addRecord(void *address, std::uint64_t size, int line,
                                                           const char *file, int type)
 {
     return numberedRecord([&](std::uint64_t index) {
@@ -59,22 +59,22 @@ template <typename Make>
 }
 
 // Drops a record that is no longer in the address index.
-[[gnu::always_inline]] inline void dropDetached(AllocationRecord *rec, std::uint32_t number)
+[[gnu::always_inline]] inline void dropDetached(Record *rec, std::uint32_t number)
 {
     tracking.internalUse -= useOf(*rec);
     records.drop(rec, number);
 }
 
 // Takes a record's bytes out of its row.
-[[gnu::always_inline]] inline void subtractSize(const AllocationRecord &rec)
+[[gnu::always_inline]] inline void subtractSize(const Record &rec)
 {
     tracking.counts[rec.type].stillAllocated -= static_cast<std::int64_t>(exactSize(rec));
 }
 
-[[gnu::always_inline]] inline void removeRecord(AllocationRecord *rec) { dropDetached(rec, records.unindex(rec)); }
+[[gnu::always_inline]] inline void removeRecord(Record *rec) { dropDetached(rec, records.unindex(rec)); }
 
 // Counts a recorded block. Lock held.
-[[gnu::always_inline]] inline void countBlock([[maybe_unused]] AllocationRecord *record, std::uint64_t size, int type,
+[[gnu::always_inline]] inline void countBlock([[maybe_unused]] Record *record, std::uint64_t size, int type,
                                               [[maybe_unused]] void *heap)
 {
     tracking.counts[type].calls += 1;
@@ -122,7 +122,7 @@ template <typename Make>
         LockGuard guard(tracking.mutGlobalData);
         if (!tracking.started)  // called after VexalFinish: nothing to record into
             return result;
-        AllocationRecord *record = addRecord(result, size, line, file, type);
+        Record *record = addRecord(result, size, line, file, type);
         recorded = record != nullptr;
         if (recorded)
             countBlock(record, size, type, heap);
@@ -153,7 +153,7 @@ bool reallocSmall(const AllocationRequest &rq, void *&result)
         LockGuard guard(tracking.mutGlobalData);
         if (!tracking.started)
             return false;
-        AllocationRecord *rec = records.find(rq.oldPtr);
+        Record *rec = records.find(rq.oldPtr);
         RecordStore::Renewal held;
         if (rec == nullptr || rec->size > kReallocUnderLock || !records.prepareRenewal(held, rec, rq.file))
             return false;
@@ -206,7 +206,7 @@ void *allocate(AllocationRequest &rq)
     // The old block's record is taken out of the index before the platform
     // call frees the block: otherwise another thread could be handed the
     // same address in between, and its new record would be the one dropped.
-    AllocationRecord *oldRecord = nullptr;
+    Record *oldRecord = nullptr;
     std::uint32_t oldNumber = 0;
     RecordStore::Reservation fresh;
     if (isRealloc && trackingOn && !fromNothing) {
@@ -292,7 +292,7 @@ void *allocate(AllocationRequest &rq)
                            return records.fill(fresh, result, rq.line, rq.type, currentThreadId(), index);
                        }),
                        size, rq.type, heap);
-        } else if (AllocationRecord *record = addRecord(result, size, rq.line, rq.file, rq.type)) {
+        } else if (Record *record = addRecord(result, size, rq.line, rq.file, rq.type)) {
             // Tracking started during the call: nothing was had before it.
             countBlock(record, size, rq.type, heap);
         }
@@ -315,24 +315,26 @@ int releaseKindOf(int allocationKind)
 
 } // namespace
 
-std::uint64_t exactSize(const AllocationRecord &record) noexcept
+std::uint64_t exactSize(const Record &record) noexcept
 {
     return records.exactSize(record);
 }
 
-AllocationRecord *findRecord(const void *address) { return records.find(address); }
+const char *fileOf(const Record &record) noexcept { return records.fileOf(record); }
 
-bool releasable(const AllocationRecord &record) { return records.indexed(&record); }
+Record *findRecord(const void *address) { return records.find(address); }
 
-AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst)
+bool releasable(const Record &record) { return records.indexed(&record); }
+
+Record *startWalk(RecordWalk &walk, bool newestFirst)
 {
     return walk.start(records.pool(), tracking.globalIndex.load(std::memory_order_relaxed), newestFirst);
 }
 
-AllocationRecord *continueWalk(RecordWalk &walk)
+Record *continueWalk(RecordWalk &walk)
 {
     const bool ended = walk.ended();
-    AllocationRecord *next = walk.next();
+    Record *next = walk.next();
     if (next == nullptr && !ended)
         next = walk.extend(tracking.globalIndex.load(std::memory_order_relaxed));
     return next;
@@ -370,7 +372,7 @@ namespace {
 #endif
 [[gnu::always_inline]] inline void *releaseInline(const ReleaseRequest &rq)
 {
-    AllocationRecord *rec = rq.record;
+    Record *rec = rq.record;
     const int kind = rec != nullptr ? rec->type : rq.defaultType;
     const int releaseKind = releaseKindOf(kind);
     if (releaseKind < 0) {
@@ -425,7 +427,7 @@ void releaseIfRecorded(void *ptr, const char *file, int line)
 {
     if (tracking.vxlOn.load(std::memory_order_relaxed) != 0) {
         LockGuard guard(tracking.mutGlobalData);
-        AllocationRecord *record = tracking.started ? records.find(ptr) : nullptr;
+        Record *record = tracking.started ? records.find(ptr) : nullptr;
         if (record != nullptr) {
             releaseInline(ReleaseRequest{record, VXL_MALLOC, line, file, ptr});
             return;

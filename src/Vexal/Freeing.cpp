@@ -13,6 +13,27 @@ namespace {
 RecordWalk listWalk;
 thread_local bool walking = false;
 
+// What VexalGetListEntry hands out: the record it stands on, in the public
+// form, valid until its next call (the records keep a smaller one).
+AllocationRecord listed;
+
+AllocationRecord *shown(const Record *rec)
+{
+    if (rec == nullptr)
+        return nullptr;
+    listed.address = rec->address;
+    listed.size = rec->size;
+#if defined(_WIN32)
+    listed.heap = rec->heap;
+#endif
+    listed.line = rec->line;
+    listed.file = fileOf(*rec);
+    listed.type = static_cast<std::int32_t>(rec->type);
+    listed.threadId = rec->threadId;
+    listed.index = rec->index;
+    return &listed;
+}
+
 struct Filter {
     const char *file;
     int lineMin, lineMax;
@@ -20,10 +41,10 @@ struct Filter {
     unsigned threadId;
     std::int64_t indexMin, indexMax;
 
-    bool passes(const AllocationRecord &rec, std::int64_t size) const
+    bool passes(const Record &rec, std::int64_t size) const
     {
         // An upper bound of 0 (or less) switches a range filter off.
-        if (file != nullptr && file[0] != '\0' && !platform::sameFileName(file, rec.file))
+        if (file != nullptr && file[0] != '\0' && !platform::sameFileName(file, fileOf(rec)))
             return false;
         if (lineMax > 0 && (rec.line < lineMin || rec.line > lineMax))
             return false;
@@ -57,11 +78,11 @@ int64_t VexalFreeThese(const char *file, int lineMin, int lineMax, int sizeMin, 
         return 0;
     // Newest first; the walk steps past a record that the release drops.
     RecordWalk walk;
-    for (AllocationRecord *rec = startWalk(walk, true); rec != nullptr; rec = walk.next()) {
+    for (Record *rec = startWalk(walk, true); rec != nullptr; rec = walk.next()) {
         const auto size = static_cast<std::int64_t>(exactSize(*rec));
         if (filter.passes(*rec, size) && releasable(*rec)) {
             sum += size;
-            release(ReleaseRequest{rec, rec->type, rec->line, rec->file, rec->address});
+            release(ReleaseRequest{rec, static_cast<int>(rec->type), rec->line, fileOf(*rec), rec->address});
         }
     }
     return sum;
@@ -83,11 +104,11 @@ AllocationRecord *VexalGetListEntry(int mode)
             listWalk.clear();
             return nullptr;
         }
-        return startWalk(listWalk);
+        return shown(startWalk(listWalk));
     case 1:
         if (!walking)
             return nullptr;  // outside a walk the records may change under it
-        return continueWalk(listWalk);
+        return shown(continueWalk(listWalk));
     case 2:
         if (walking) {
             walking = false;
@@ -96,7 +117,7 @@ AllocationRecord *VexalGetListEntry(int mode)
         }
         return nullptr;
     default:
-        return walking ? listWalk.current() : nullptr;
+        return walking ? shown(listWalk.current()) : nullptr;
     }
 }
 

@@ -24,12 +24,12 @@ std::uint64_t hashText(const char *text, std::size_t length) noexcept
 
 } // namespace
 
-const char *NameTable::acquireAnother(const char *text) noexcept
+std::uint32_t NameTable::acquireAnother(const char *text) noexcept
 {
     const std::size_t length = std::strlen(text);
     const std::uint64_t hash = hashText(text, length);
     if ((used_ + 1) * 2 > capacity_ && !rebuild(capacity_ == 0 ? kMinCapacity : capacity_ * 2, false))
-        return nullptr;
+        return 0;
     std::size_t slot = hash & (capacity_ - 1);
     for (; slots_[slot] != nullptr; slot = (slot + 1) & (capacity_ - 1)) {
         Entry *e = slots_[slot];
@@ -37,20 +37,48 @@ const char *NameTable::acquireAnother(const char *text) noexcept
             if (e->refs++ == 0)
                 --idle_;
             last_ = e;
-            return e->text;
+            return e->id;
         }
     }
+    const std::uint32_t id = takeId();
+    if (id == 0)
+        return 0;
     auto *entry = static_cast<Entry *>(std::malloc(offsetof(Entry, text) + length + 1));
-    if (entry == nullptr)
-        return nullptr;
+    if (entry == nullptr) {
+        byId_[id].nextFree = freeIds_;
+        freeIds_ = id;
+        return 0;
+    }
     entry->hash = hash;
     entry->length = length;
     entry->refs = 1;
+    entry->id = id;
     std::memcpy(entry->text, text, length + 1);
+    byId_[id].entry = entry;
     slots_[slot] = entry;
     ++used_;
     last_ = entry;
-    return entry->text;
+    return id;
+}
+
+std::uint32_t NameTable::takeId() noexcept
+{
+    if (freeIds_ != 0) {
+        const std::uint32_t id = freeIds_;
+        freeIds_ = byId_[id].nextFree;
+        return id;
+    }
+    if (nextId_ > kMaxId)
+        return 0;
+    if (nextId_ == idCapacity_ || byId_ == nullptr) {
+        const std::uint32_t capacity = idCapacity_ == 0 ? 64 : idCapacity_ * 2;
+        auto *grown = static_cast<IdSlot *>(std::realloc(byId_, capacity * sizeof(IdSlot)));
+        if (grown == nullptr)
+            return 0;
+        byId_ = grown;
+        idCapacity_ = capacity;
+    }
+    return nextId_++;
 }
 
 void NameTable::sweep() noexcept
@@ -81,6 +109,8 @@ bool NameTable::rebuild(std::size_t capacity, bool dropIdle) noexcept
         if (dropIdle && e->refs == 0) {
             if (e == last_)
                 last_ = nullptr;
+            byId_[e->id].nextFree = freeIds_;
+            freeIds_ = e->id;
             std::free(e);
             continue;
         }
@@ -105,6 +135,11 @@ void NameTable::clear() noexcept
     used_ = 0;
     idle_ = 0;
     last_ = nullptr;
+    std::free(byId_);
+    byId_ = nullptr;
+    idCapacity_ = 0;
+    nextId_ = 1;
+    freeIds_ = 0;
 }
 
 } // namespace vexal

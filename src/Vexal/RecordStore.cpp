@@ -15,7 +15,7 @@ static_assert(NodePool::kSlabBytes <= platform::kHugePage);
 
 namespace {
 
-std::uintptr_t slabBase(const AllocationRecord *record) noexcept
+std::uintptr_t slabBase(const Record *record) noexcept
 {
     return reinterpret_cast<std::uintptr_t>(record) & ~static_cast<std::uintptr_t>(NodePool::kSlabBytes - 1);
 }
@@ -28,18 +28,18 @@ bool NodePool::addSlab() noexcept
         return false;
     if (slabCount_ == slabCapacity_) {
         const std::uint32_t capacity = slabCapacity_ == 0 ? 16 : slabCapacity_ * 2;
-        auto *grown = static_cast<AllocationRecord **>(std::malloc(capacity * sizeof(AllocationRecord *)));
+        auto *grown = static_cast<Record **>(std::malloc(capacity * sizeof(Record *)));
         if (grown == nullptr)
             return false;
         if (slabCount_ != 0)
-            std::memcpy(grown, slabs_, slabCount_ * sizeof(AllocationRecord *));
+            std::memcpy(grown, slabs_, slabCount_ * sizeof(Record *));
         std::free(slabs_);
         slabs_ = grown;
         slabCapacity_ = capacity;
     }
     // The first slab stays on small pages: a program with a few records
     // should not pay for 2 MiB of them.
-    auto *slab = static_cast<AllocationRecord *>(platform::allocPages(kSlabBytes, slabCount_ > 0));
+    auto *slab = static_cast<Record *>(platform::allocPages(kSlabBytes, slabCount_ > 0));
     if (slab == nullptr)
         return false;
     const std::uint32_t number = slabCount_;
@@ -49,13 +49,13 @@ bool NodePool::addSlab() noexcept
     return true;
 }
 
-std::uint32_t NodePool::numberOf(const AllocationRecord *record) const noexcept
+std::uint32_t NodePool::numberOf(const Record *record) const noexcept
 {
     const std::uintptr_t base = slabBase(record);
     std::uint32_t slab;
     std::memcpy(&slab, reinterpret_cast<const void *>(base), sizeof slab);
     const auto place =
-        static_cast<std::uint32_t>((reinterpret_cast<std::uintptr_t>(record) - base) / sizeof(AllocationRecord));
+        static_cast<std::uint32_t>((reinterpret_cast<std::uintptr_t>(record) - base) / sizeof(Record));
     return slab << kOffsetBits | place;
 }
 
@@ -74,7 +74,7 @@ void NodePool::clear() noexcept
 
 // --- AddressIndex ----------------------------------------------------------
 
-std::size_t AddressIndex::slotOf(const AllocationRecord *record) const noexcept
+std::size_t AddressIndex::slotOf(const Record *record) const noexcept
 {
     if (capacity_ == 0)
         return 0;
@@ -144,7 +144,7 @@ void AddressIndex::clear() noexcept
 
 // --- LargeSizes ------------------------------------------------------------
 
-bool LargeSizes::put(const AllocationRecord *record, std::uint64_t size) noexcept
+bool LargeSizes::put(const Record *record, std::uint64_t size) noexcept
 {
     if (count_ == capacity_) {
         const std::size_t capacity = capacity_ == 0 ? 8 : capacity_ * 2;
@@ -161,7 +161,7 @@ bool LargeSizes::put(const AllocationRecord *record, std::uint64_t size) noexcep
     return true;
 }
 
-std::uint64_t LargeSizes::get(const AllocationRecord *record) const noexcept
+std::uint64_t LargeSizes::get(const Record *record) const noexcept
 {
     for (std::size_t i = 0; i < count_; ++i) {
         if (entries_[i].record == record)
@@ -170,7 +170,7 @@ std::uint64_t LargeSizes::get(const AllocationRecord *record) const noexcept
     return kSaturatedSize;  // not reached for a record that holds kSaturatedSize
 }
 
-void LargeSizes::erase(const AllocationRecord *record) noexcept
+void LargeSizes::erase(const Record *record) noexcept
 {
     for (std::size_t i = 0; i < count_; ++i) {
         if (entries_[i].record == record) {
@@ -192,13 +192,13 @@ void LargeSizes::clear() noexcept
 
 bool RecordStore::reserve(Reservation &held, std::uint64_t size, const char *file) noexcept
 {
-    AllocationRecord *rec = pool_.acquireHidden(held.number);
+    Record *rec = pool_.acquireHidden(held.number);
     if (rec == nullptr)
         return false;
-    rec->file = names_.acquire(file != nullptr ? file : "");
+    rec->name = names_.acquire(file != nullptr ? file : "");
     rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
     const bool large = rec->size == kSaturatedSize;
-    if (rec->file == nullptr) {
+    if (rec->name == 0) {
         pool_.show();
         pool_.release(rec, held.number);
         return false;
@@ -212,10 +212,10 @@ bool RecordStore::reserve(Reservation &held, std::uint64_t size, const char *fil
     return true;
 }
 
-AllocationRecord *RecordStore::fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
+Record *RecordStore::fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
                                     std::uint64_t index) noexcept
 {
-    AllocationRecord *rec = held.record;
+    Record *rec = held.record;
     describe(rec, address, line, type, threadId, index);
     pool_.show();
     index_.unreserve();
@@ -232,7 +232,7 @@ void RecordStore::cancel(Reservation &held) noexcept
     held = Reservation{};
 }
 
-void RecordStore::reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept
+void RecordStore::reindexInstead(Reservation &held, Record *record, std::uint32_t number) noexcept
 {
     cancel(held);
     index_.insert(record, number);  // into the place the reservation gave back: cannot fail
@@ -246,10 +246,10 @@ void RecordStore::clear() noexcept
     large_.clear();
 }
 
-bool RecordStore::prepareRenewal(Renewal &held, AllocationRecord *record, const char *file) noexcept
+bool RecordStore::prepareRenewal(Renewal &held, Record *record, const char *file) noexcept
 {
-    const char *name = names_.acquire(file != nullptr ? file : "");
-    if (name == nullptr)
+    const std::uint32_t name = names_.acquire(file != nullptr ? file : "");
+    if (name == 0)
         return false;
     if (!index_.reserve()) {
         names_.release(name);
@@ -262,9 +262,9 @@ bool RecordStore::prepareRenewal(Renewal &held, AllocationRecord *record, const 
 void RecordStore::renew(Renewal &held, void *address, std::uint32_t size, int line, int type,
                         std::uint32_t threadId, std::uint64_t index) noexcept
 {
-    AllocationRecord *rec = held.record;
-    names_.release(rec->file);
-    rec->file = held.name;
+    Record *rec = held.record;
+    names_.release(rec->name);
+    rec->name = held.name;
     rec->size = size;
     if (rec->address != address) {
         // Taken out while the reservation still counts, so that a shrink on

@@ -14,6 +14,25 @@
 
 namespace vexal {
 
+// A live block's record as the library keeps it: 32 bytes where the public
+// AllocationRecord, made from it for VexalGetListEntry, takes 40. The file
+// is a number in the name table and shares its word with the kind.
+struct Record {
+    void *address;        // the block as the platform returned it
+    std::uint64_t index;  // running number
+    std::uint32_t size;   // bytes, saturated: see kSaturatedSize
+    std::int32_t line;
+    std::uint32_t threadId;
+    std::uint32_t type : 4;                  // the allocation kind (0 to 11)
+    std::uint32_t name : NameTable::kIdBits;  // the file's number in the name table
+#if defined(_WIN32)
+    void *heap;  // heap handle of VexalHeapAlloc/VexalHeapReAlloc blocks
+#endif
+};
+#if !defined(_WIN32)
+static_assert(sizeof(void *) != 8 || sizeof(Record) == 32);
+#endif
+
 // Slabs of records with a free list: a record costs no call to the platform
 // allocator in the steady state, and nothing beside its own fields: the
 // records keep no list links, their order is their index (RecordWalk).
@@ -25,11 +44,11 @@ class NodePool {
 public:
     // A record for the caller to fill, and its number; null when no slab can
     // be allocated.
-    AllocationRecord *acquire(std::uint32_t &number) noexcept
+    Record *acquire(std::uint32_t &number) noexcept
     {
         if (freeList_ != 0) {
             number = freeList_;
-            AllocationRecord *free = record(number);
+            Record *free = record(number);
             freeList_ = free->threadId;
             ++live_;
             return free;
@@ -42,7 +61,7 @@ public:
     }
 
     // Marks it free: a walk over the pool skips it.
-    void release(AllocationRecord *free, std::uint32_t number) noexcept
+    void release(Record *free, std::uint32_t number) noexcept
     {
         free->type = kFreeType;
         free->threadId = freeList_;
@@ -52,9 +71,9 @@ public:
 
     // A record held back for later: walks skip it and live() does not
     // count it until show().
-    AllocationRecord *acquireHidden(std::uint32_t &number) noexcept
+    Record *acquireHidden(std::uint32_t &number) noexcept
     {
-        AllocationRecord *held = acquire(number);
+        Record *held = acquire(number);
         if (held != nullptr) {
             held->type = kFreeType;
             --live_;
@@ -65,13 +84,13 @@ public:
 
     void clear() noexcept;
 
-    std::uint32_t numberOf(const AllocationRecord *record) const noexcept;  // never 0
-    AllocationRecord *record(std::uint32_t number) const noexcept
+    std::uint32_t numberOf(const Record *record) const noexcept;  // never 0
+    Record *record(std::uint32_t number) const noexcept
     {
         return &slabs_[number >> kOffsetBits][number & kOffsetMask];
     }
 
-    static bool isFree(const AllocationRecord &record) noexcept { return record.type == kFreeType; }
+    static bool isFree(const Record &record) noexcept { return record.type == kFreeType; }
     std::size_t live() const noexcept { return live_; }
 
     // Every number that was handed out, free ones among them: 0 < n < end(),
@@ -91,18 +110,18 @@ public:
     // Slabs are aligned to their size, so a record finds its slab's first
     // bytes, which hold the slab's number instead of a record.
     static constexpr std::size_t kSlabBytes = std::size_t{2} << 20;
-    static constexpr std::uint32_t kNodesPerSlab = static_cast<std::uint32_t>(kSlabBytes / sizeof(AllocationRecord));
+    static constexpr std::uint32_t kNodesPerSlab = static_cast<std::uint32_t>(kSlabBytes / sizeof(Record));
 
 private:
     // A number is the slab's number and the place in it.
-    static constexpr unsigned kOffsetBits = 16;
+    static constexpr unsigned kOffsetBits = 17;
     static constexpr std::uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
     static_assert(kNodesPerSlab <= kOffsetMask);
     static constexpr std::uint32_t kMaxSlabs = std::uint32_t{1} << (32 - kOffsetBits);
-    static constexpr std::int32_t kFreeType = -1;  // no record of a live block has it
+    static constexpr std::uint32_t kFreeType = 15;  // no record of a live block has it
     bool addSlab() noexcept;
 
-    AllocationRecord **slabs_ = nullptr;
+    Record **slabs_ = nullptr;
     std::uint32_t slabCount_ = 0;
     std::uint32_t slabCapacity_ = 0;
     std::uint32_t carved_ = kNodesPerSlab;  // places of the newest slab in use or on the free list
@@ -120,7 +139,7 @@ class AddressIndex {
 public:
     explicit AddressIndex(const NodePool &pool) noexcept : pool_(pool) {}
 
-    AllocationRecord *find(const void *address) const noexcept
+    Record *find(const void *address) const noexcept
     {
         if (capacity_ == 0)
             return nullptr;
@@ -135,7 +154,7 @@ public:
     }
 
     // False when the table cannot grow.
-    bool insert(AllocationRecord *record, std::uint32_t number) noexcept
+    bool insert(Record *record, std::uint32_t number) noexcept
     {
         if (used_ == growAt_ && !resize(capacity_ == 0 ? kMinCapacity : larger(capacity_)))
             return false;
@@ -158,7 +177,7 @@ public:
     }
 
     // Takes an indexed record out; returns its number.
-    std::uint32_t erase(const AllocationRecord *record) noexcept
+    std::uint32_t erase(const Record *record) noexcept
     {
         // A release finds, then erases, the same record: the second probe
         // is saved.
@@ -175,7 +194,7 @@ public:
         return number;
     }
 
-    bool contains(const AllocationRecord *record) const noexcept { return slotOf(record) != capacity_; }
+    bool contains(const Record *record) const noexcept { return slotOf(record) != capacity_; }
 
     // Sets a place aside for one insert that must not fail: no other insert
     // takes it. False when the table cannot grow.
@@ -256,7 +275,7 @@ private:
         --used_;
     }
 
-    std::size_t slotOf(const AllocationRecord *record) const noexcept;  // capacity_ when absent
+    std::size_t slotOf(const Record *record) const noexcept;  // capacity_ when absent
     bool resize(std::size_t capacity) noexcept;
 
     const NodePool &pool_;
@@ -280,14 +299,14 @@ inline constexpr std::uint32_t kSaturatedSize = UINT32_MAX;
 // is 4 GiB or more, so there are few, and a short array does.
 class LargeSizes {
 public:
-    bool put(const AllocationRecord *record, std::uint64_t size) noexcept;  // false when out of memory
-    std::uint64_t get(const AllocationRecord *record) const noexcept;
-    void erase(const AllocationRecord *record) noexcept;
+    bool put(const Record *record, std::uint64_t size) noexcept;  // false when out of memory
+    std::uint64_t get(const Record *record) const noexcept;
+    void erase(const Record *record) noexcept;
     void clear() noexcept;
 
 private:
     struct Entry {
-        const AllocationRecord *record;
+        const Record *record;
         std::uint64_t size;
     };
     Entry *entries_ = nullptr;
@@ -301,21 +320,21 @@ class RecordStore {
 public:
     // A new record, found by its address from now on; null when there is no
     // memory for the bookkeeping.
-    [[gnu::always_inline]] AllocationRecord *add(void *address, std::uint64_t size, int line, const char *file,
-                                                 int type, std::uint32_t threadId, std::uint64_t index) noexcept
+    [[gnu::always_inline]] Record *add(void *address, std::uint64_t size, int line, const char *file, int type,
+                                       std::uint32_t threadId, std::uint64_t index) noexcept
     {
         std::uint32_t number;
-        AllocationRecord *rec = pool_.acquire(number);
+        Record *rec = pool_.acquire(number);
         if (rec == nullptr)
             return nullptr;
-        const char *name = names_.acquire(file != nullptr ? file : "");
-        if (name == nullptr) {
+        const std::uint32_t name = names_.acquire(file != nullptr ? file : "");
+        if (name == 0) {
             pool_.release(rec, number);
             return nullptr;
         }
         // The public field keeps 32 bits; a larger block is kept whole beside it.
         rec->size = size < kSaturatedSize ? static_cast<std::uint32_t>(size) : kSaturatedSize;
-        rec->file = name;
+        rec->name = name;
         describe(rec, address, line, type, threadId, index);
         const bool large = rec->size == kSaturatedSize;
         if ((large && !large_.put(rec, size)) || !index_.insert(rec, number)) {
@@ -326,20 +345,20 @@ public:
     }
 
     // The newest record of a block, or null.
-    AllocationRecord *find(const void *address) const noexcept { return index_.find(address); }
+    Record *find(const void *address) const noexcept { return index_.find(address); }
 
     // A realloc takes the old record out of the index before the platform
     // call, and then either drops it or, when the call failed, puts it back
     // (false: the index could not take it). Meanwhile the record is live
     // but not indexed: its block is the realloc's, no one else's to free.
-    bool indexed(const AllocationRecord *record) const noexcept { return index_.contains(record); }
-    std::uint32_t unindex(const AllocationRecord *record) noexcept { return index_.erase(record); }
-    bool reindex(AllocationRecord *record, std::uint32_t number) noexcept { return index_.insert(record, number); }
-    void drop(AllocationRecord *record, std::uint32_t number) noexcept
+    bool indexed(const Record *record) const noexcept { return index_.contains(record); }
+    std::uint32_t unindex(const Record *record) noexcept { return index_.erase(record); }
+    bool reindex(Record *record, std::uint32_t number) noexcept { return index_.insert(record, number); }
+    void drop(Record *record, std::uint32_t number) noexcept
     {
         if (record->size == kSaturatedSize)
             large_.erase(record);
-        names_.release(record->file);
+        names_.release(record->name);
         pool_.release(record, number);
     }
 
@@ -347,37 +366,41 @@ public:
     // once the old block is gone, recording the new one must not fail.
     // Hidden from walks and counts until filled.
     struct Reservation {
-        AllocationRecord *record = nullptr;
+        Record *record = nullptr;
         std::uint32_t number = 0;
     };
     bool reserve(Reservation &held, std::uint64_t size, const char *file) noexcept;
     // The reserved record made the record of `address`; cannot fail.
-    AllocationRecord *fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
+    Record *fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
                            std::uint64_t index) noexcept;
     // Lets a reservation go, unused.
     void cancel(Reservation &held) noexcept;
     // Lets a reservation go and puts an unindexed record back in its place in
     // the index instead; cannot fail.
-    void reindexInstead(Reservation &held, AllocationRecord *record, std::uint32_t number) noexcept;
+    void reindexInstead(Reservation &held, Record *record, std::uint32_t number) noexcept;
 
     // What a realloc needs to keep its block's record for the new block,
     // had before its platform call, so that renewing cannot fail. Only for
     // blocks whose sizes fit a record's size field.
     struct Renewal {
-        AllocationRecord *record = nullptr;
-        const char *name = nullptr;
+        Record *record = nullptr;
+        std::uint32_t name = 0;
     };
-    bool prepareRenewal(Renewal &held, AllocationRecord *record, const char *file) noexcept;
+    bool prepareRenewal(Renewal &held, Record *record, const char *file) noexcept;
     // The record describes the block at `address` now; cannot fail.
     void renew(Renewal &held, void *address, std::uint32_t size, int line, int type, std::uint32_t threadId,
                std::uint64_t index) noexcept;
     // The platform call failed: the record stays as it was.
     void abandon(Renewal &held) noexcept;
 
-    std::uint64_t exactSize(const AllocationRecord &record) const noexcept
+    std::uint64_t exactSize(const Record &record) const noexcept
     {
         return record.size != kSaturatedSize ? record.size : large_.get(&record);
     }
+
+    // The file name of a record, and its length.
+    const char *fileOf(const Record &record) const noexcept { return names_.text(record.name); }
+    std::size_t fileLength(const Record &record) const noexcept { return names_.length(record.name); }
 
     const NodePool &pool() const noexcept { return pool_; }
     std::size_t count() const noexcept { return pool_.live(); }
@@ -387,7 +410,7 @@ public:
 
 private:
     // The fields of a record but its size and file.
-    [[gnu::always_inline]] static void describe(AllocationRecord *rec, void *address, int line, int type,
+    [[gnu::always_inline]] static void describe(Record *rec, void *address, int line, int type,
                                                 std::uint32_t threadId, std::uint64_t index) noexcept
     {
         rec->address = address;

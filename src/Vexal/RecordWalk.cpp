@@ -15,33 +15,33 @@ constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
 
 } // namespace
 
-bool RecordWalk::visits(const AllocationRecord *record) const noexcept
+bool RecordWalk::visits(const Record *record) const noexcept
 {
     return !NodePool::isFree(*record) && record->index >= floor_ && record->index < limit_;
 }
 
 std::size_t RecordWalk::end() const noexcept { return order_ != nullptr ? count_ : pool_->end(); }
 
-AllocationRecord *RecordWalk::at(std::size_t position) const noexcept
+Record *RecordWalk::at(std::size_t position) const noexcept
 {
     if (order_ == nullptr)
         return pool_->record(static_cast<std::uint32_t>(position));
     return pool_->record(order_[newestFirst_ ? count_ - 1 - position : position].number);
 }
 
-AllocationRecord *RecordWalk::start(const NodePool &pool, std::uint64_t indexLimit, bool newestFirst) noexcept
+Record *RecordWalk::start(const NodePool &pool, std::uint64_t indexLimit, bool newestFirst) noexcept
 {
     return begin(pool, 0, indexLimit, newestFirst);
 }
 
-AllocationRecord *RecordWalk::extend(std::uint64_t indexLimit) noexcept
+Record *RecordWalk::extend(std::uint64_t indexLimit) noexcept
 {
     if (pool_ == nullptr || indexLimit <= limit_)
         return nullptr;
     return begin(*pool_, limit_, indexLimit, false);
 }
 
-AllocationRecord *RecordWalk::begin(const NodePool &pool, std::uint64_t floor, std::uint64_t limit,
+Record *RecordWalk::begin(const NodePool &pool, std::uint64_t floor, std::uint64_t limit,
                                     bool newestFirst) noexcept
 {
     clear();
@@ -58,7 +58,7 @@ AllocationRecord *RecordWalk::begin(const NodePool &pool, std::uint64_t floor, s
     return current();
 }
 
-AllocationRecord *RecordWalk::next() noexcept
+Record *RecordWalk::next() noexcept
 {
     if (pool_ == nullptr)
         return nullptr;
@@ -70,11 +70,11 @@ AllocationRecord *RecordWalk::next() noexcept
     return nullptr;
 }
 
-AllocationRecord *RecordWalk::current() const noexcept
+Record *RecordWalk::current() const noexcept
 {
     if (pool_ == nullptr || position_ >= end())
         return nullptr;
-    AllocationRecord *record = at(position_);
+    Record *record = at(position_);
     return visits(record) ? record : nullptr;
 }
 
@@ -105,7 +105,7 @@ bool RecordWalk::sort(std::size_t count) noexcept
     std::uint64_t lowest = UINT64_MAX;
     std::uint64_t highest = 0;
     for (std::uint32_t number = 1; number < pool_->end() && n < count; number = pool_->next(number)) {
-        const AllocationRecord *record = pool_->record(number);
+        const Record *record = pool_->record(number);
         if (!visits(record))
             continue;
         entries[n++] = Entry{record->index, number};

@@ -27,16 +27,16 @@ public:
     // Starts at the oldest record, or the newest with `newestFirst`; null
     // when there is none. Records with an index of `indexLimit` or more are
     // not visited.
-    AllocationRecord *start(const NodePool &pool, std::uint64_t indexLimit, bool newestFirst = false) noexcept;
+    Record *start(const NodePool &pool, std::uint64_t indexLimit, bool newestFirst = false) noexcept;
     // Moves on; null past the end, and from then on.
-    AllocationRecord *next() noexcept;
+    Record *next() noexcept;
     // The record the walk stands on; null past the end or once it was released.
-    AllocationRecord *current() const noexcept;
+    Record *current() const noexcept;
     // Past its end (or never started).
     bool ended() const noexcept { return pool_ == nullptr || position_ >= end(); }
     // Goes on, oldest first, to the records made since the walk started or
     // was last extended (indexes below `indexLimit`); null when there are none.
-    AllocationRecord *extend(std::uint64_t indexLimit) noexcept;
+    Record *extend(std::uint64_t indexLimit) noexcept;
     // Lets the walk's memory go; the walk is then past its end.
     void clear() noexcept;
 
@@ -48,10 +48,10 @@ private:
     // Walks of a few records sort here and map nothing.
     static constexpr std::size_t kInPlace = 32;
 
-    AllocationRecord *begin(const NodePool &pool, std::uint64_t floor, std::uint64_t limit, bool newestFirst) noexcept;
+    Record *begin(const NodePool &pool, std::uint64_t floor, std::uint64_t limit, bool newestFirst) noexcept;
     bool sort(std::size_t count) noexcept;
-    bool visits(const AllocationRecord *record) const noexcept;
-    AllocationRecord *at(std::size_t position) const noexcept;
+    bool visits(const Record *record) const noexcept;
+    Record *at(std::size_t position) const noexcept;
     std::size_t end() const noexcept;
 
     const NodePool *pool_ = nullptr;

@@ -102,9 +102,9 @@ void printList(std::FILE *out, const char *file, int line)
     std::fputs("'file' : 'line number', 'Memory Access Type', 'size of memory', ", out);
     std::fputs("'Thread Id', 'Index' ('address')\n\n", out);
     RecordWalk walk;
-    const AllocationRecord *first = tracking.started ? startWalk(walk) : nullptr;
-    for (const AllocationRecord *rec = first; rec != nullptr; rec = walk.next()) {
-        writeLogLine(out, "", "", baseName(rec->file), rec->line, rec->type,
+    const Record *first = tracking.started ? startWalk(walk) : nullptr;
+    for (const Record *rec = first; rec != nullptr; rec = walk.next()) {
+        writeLogLine(out, "", "", baseName(fileOf(*rec)), rec->line, static_cast<int>(rec->type),
                      static_cast<std::int64_t>(exactSize(*rec)), rec->address, rec->threadId, rec->index);
     }
     closeReport(out, width);

@@ -16,9 +16,9 @@ namespace {
 
 constexpr std::size_t kFirstCapacity = 256;
 
-std::size_t hashOf(const char *file, std::int32_t line, std::int32_t type)
+std::size_t hashOf(std::uint32_t name, std::int32_t line, std::int32_t type)
 {
-    std::uint64_t h = reinterpret_cast<std::uintptr_t>(file);
+    std::uint64_t h = std::uint64_t(name) << 32;
     h ^= (std::uint64_t(std::uint32_t(line)) << 8) ^ std::uint64_t(std::uint32_t(type));
     h *= 0x9e3779b97f4a7c15ULL;
     return std::size_t(h ^ (h >> 29));
@@ -68,7 +68,7 @@ bool Grouping::grow()
         const Slot &slot = slots_[i];
         if (slot.site == 0)
             continue;
-        std::size_t at = hashOf(slot.file, slot.line, slot.type) & (capacity - 1);
+        std::size_t at = hashOf(slot.name, slot.line, slot.type) & (capacity - 1);
         while (slots[at].site != 0)
             at = (at + 1) & (capacity - 1);
         slots[at] = slot;
@@ -79,14 +79,14 @@ bool Grouping::grow()
     return true;
 }
 
-bool Grouping::holds(const Slot &slot, const AllocationRecord &record)
+bool Grouping::holds(const Slot &slot, const Record &record)
 {
-    return slot.file == record.file && slot.line == record.line && slot.type == record.type;
+    return slot.name == record.name && slot.line == record.line && slot.type == std::int32_t(record.type);
 }
 
-std::size_t Grouping::slotOf(const AllocationRecord &record) const
+std::size_t Grouping::slotOf(const Record &record) const
 {
-    std::size_t at = hashOf(record.file, record.line, record.type) & (capacity_ - 1);
+    std::size_t at = hashOf(record.name, record.line, std::int32_t(record.type)) & (capacity_ - 1);
     while (slots_[at].site != 0 && !holds(slots_[at], record))
         at = (at + 1) & (capacity_ - 1);
     return at;
@@ -99,7 +99,7 @@ bool Grouping::collect(std::uint64_t sinceIndex)
     const Slot *last = nullptr;  // records of one site often come together
     const NodePool &pool = recordPool();
     for (std::uint32_t number = 1; number < pool.end(); number = pool.next(number)) {
-        const AllocationRecord &record = *pool.record(number);
+        const Record &record = *pool.record(number);
         if (NodePool::isFree(record) || record.index < sinceIndex)
             continue;
         const Slot *slot = last;
@@ -112,8 +112,9 @@ bool Grouping::collect(std::uint64_t sinceIndex)
                     at = slotOf(record);  // the empty slot of the larger table
                 }
                 const auto index = std::int64_t(record.index);
-                sites_[count_] = {record.file, record.line, record.type, 0, 0, index, index};
-                slots_[at] = {record.file, record.line, record.type, ++count_};
+                const auto type = std::int32_t(record.type);
+                sites_[count_] = {fileOf(record), record.line, type, 0, 0, index, index};
+                slots_[at] = {record.name, record.line, type, ++count_};
             }
             slot = &slots_[at];
             last = slot;

@@ -11,6 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace vexal {
+struct Record;
+}
+
 namespace vexal::comm {
 class Outbox;
 }
@@ -51,17 +55,17 @@ private:
     bool grow();
     bool copyNames();
 
-    // Open addressing on the record's file pointer, line and type: a probe
+    // Open addressing on the record's file number, line and type: a probe
     // costs no string comparison, and the sites of a program fit the cache.
     struct Slot {
-        const char *file;
+        std::uint32_t name;
         std::int32_t line;
         std::int32_t type;
         std::size_t site;  // into sites_, plus one; 0: empty
     };
-    static bool holds(const Slot &slot, const AllocationRecord &record);
+    static bool holds(const Slot &slot, const Record &record);
     // The slot of the record's site, or the empty one where it would go.
-    std::size_t slotOf(const AllocationRecord &record) const;
+    std::size_t slotOf(const Record &record) const;
 
     Slot *slots_ = nullptr;
     std::size_t capacity_ = 0;  // power of two

@@ -83,7 +83,7 @@ void *recordAllocation(void *block, int type, std::uint64_t size, const char *fi
 void releaseIfRecorded(void *ptr, const char *file, int line);
 
 struct ReleaseRequest {
-    AllocationRecord *record;  // the block's record, or null
+    Record *record;  // the block's record, or null
     int defaultType;    // kind assumed for a pointer without record
     int line;
     const char *file;
@@ -102,20 +102,20 @@ void *release(const ReleaseRequest &request);
 void discardRecords();
 
 // Newest record whose block is `address`, or null. Lock held.
-AllocationRecord *findRecord(const void *address);
+Record *findRecord(const void *address);
 
 // False while a realloc on another thread has the record's block in hand
 // (between its two turns with the lock): the block is not ours to free then.
 // Lock held.
-bool releasable(const AllocationRecord &record);
+bool releasable(const Record &record);
 
 // Starts `walk` over the live records, oldest (or newest) first; the first
 // record, or null. Lock held, for as long as the walk is used.
-AllocationRecord *startWalk(RecordWalk &walk, bool newestFirst = false);
+Record *startWalk(RecordWalk &walk, bool newestFirst = false);
 
 // Moves a walk on; from its last record on to the records made since it
 // started, as a list that grows at its end would. Lock held.
-AllocationRecord *continueWalk(RecordWalk &walk);
+Record *continueWalk(RecordWalk &walk);
 
 // The number of live records. Lock held.
 std::size_t recordCount();
@@ -126,7 +126,10 @@ const NodePool &recordPool();
 
 // The exact size of a record's block; the record's own field saturates at
 // 4 GiB - 1. Lock held.
-std::uint64_t exactSize(const AllocationRecord &record) noexcept;
+std::uint64_t exactSize(const Record &record) noexcept;
+
+// The file name of a record. Lock held.
+const char *fileOf(const Record &record) noexcept;
 
 // Formats one log line onto `out` (the caller holds the output stream).
 void writeLogLine(std::FILE *out, const char *prefix, const char *suffix, const char *file, int line, int type,

@@ -22,25 +22,25 @@ class Nodes {
 public:
     ~Nodes() { pool.clear(); }
 
-    AllocationRecord *make(std::uintptr_t address)
+    Record *make(std::uintptr_t address)
     {
         std::uint32_t number;
-        AllocationRecord *record = pool.acquire(number);
+        Record *record = pool.acquire(number);
         record->address = reinterpret_cast<void *>(address);
         record->type = VXL_MALLOC;
         return record;
     }
 
     // Puts a record in, or takes it out checking the number the index held.
-    bool insert(AddressIndex &index, AllocationRecord *record) { return index.insert(record, pool.numberOf(record)); }
-    void erase(AddressIndex &index, AllocationRecord *record) { EXPECT_EQ(index.erase(record), pool.numberOf(record)); }
+    bool insert(AddressIndex &index, Record *record) { return index.insert(record, pool.numberOf(record)); }
+    void erase(AddressIndex &index, Record *record) { EXPECT_EQ(index.erase(record), pool.numberOf(record)); }
 
     NodePool pool;
 };
 
 // Checks every address of the reference against the index: present ones
 // find their newest node, removed ones find nothing.
-void expectMatches(const AddressIndex &index, const std::map<std::uintptr_t, std::vector<AllocationRecord *>> &reference)
+void expectMatches(const AddressIndex &index, const std::map<std::uintptr_t, std::vector<Record *>> &reference)
 {
     for (const auto &[address, nodes] : reference) {
         const void *key = reinterpret_cast<const void *>(address);
@@ -71,14 +71,14 @@ TEST(AddressIndex, FindsTheNewestNodeOfEveryAddressThroughGrowthAndShrinking)
         std::mt19937_64 rng(42);
         Nodes nodes;
         AddressIndex index(nodes.pool);
-        std::map<std::uintptr_t, std::vector<AllocationRecord *>> reference;
+        std::map<std::uintptr_t, std::vector<Record *>> reference;
         std::vector<std::uintptr_t> live;
         constexpr std::size_t kCount = 20000;
         for (std::size_t i = 0; i < kCount; ++i) {
             // Every seventh record repeats an earlier address: repeats must
             // stay newest first through every growth and backward shift.
             const std::uintptr_t address = i % 7 == 6 ? live[rng() % live.size()] : layout.address(i, rng);
-            AllocationRecord *node = nodes.make(address);
+            Record *node = nodes.make(address);
             ASSERT_TRUE(nodes.insert(index, node));
             if (reference[address].empty())
                 live.push_back(address);
@@ -113,13 +113,13 @@ TEST(AddressIndex, GrowingATableOfManyPagesKeepsEveryEntry)
     // the first one that the copy reaches only at its end.
     Nodes nodes;
     AddressIndex index(nodes.pool);
-    std::vector<AllocationRecord *> records;
+    std::vector<Record *> records;
     constexpr std::size_t kCount = 800000;  // grows from a table of 4 MiB, then of 8 MiB
     for (std::size_t i = 0; i < kCount; ++i) {
         records.push_back(nodes.make(0x7f0000001000 + i * 48));
         ASSERT_TRUE(nodes.insert(index, records.back()));
     }
-    for (AllocationRecord *record : records)
+    for (Record *record : records)
         ASSERT_EQ(index.find(record->address), record) << record->address;
     index.clear();
 }
@@ -128,10 +128,10 @@ TEST(AddressIndex, RepeatedAddressesAreFoundNewestFirstAndErasedFromAnyPosition)
 {
     Nodes nodes;
     AddressIndex index(nodes.pool);
-    AllocationRecord *oldest = nodes.make(0x1000);
-    AllocationRecord *middle = nodes.make(0x1000);
-    AllocationRecord *newest = nodes.make(0x1000);
-    for (AllocationRecord *n : {oldest, middle, newest})
+    Record *oldest = nodes.make(0x1000);
+    Record *middle = nodes.make(0x1000);
+    Record *newest = nodes.make(0x1000);
+    for (Record *n : {oldest, middle, newest})
         ASSERT_TRUE(nodes.insert(index, n));
     EXPECT_EQ(index.find(reinterpret_cast<void *>(0x1000)), newest);
 
@@ -149,8 +149,8 @@ TEST(AddressIndex, ErasedNodeCanBeInsertedAgainAsTheNewest)
     // A failed realloc takes its record out and puts it back.
     Nodes nodes;
     AddressIndex index(nodes.pool);
-    AllocationRecord *first = nodes.make(0x2000);
-    AllocationRecord *other = nodes.make(0x3000);
+    Record *first = nodes.make(0x2000);
+    Record *other = nodes.make(0x3000);
     ASSERT_TRUE(nodes.insert(index, first));
     ASSERT_TRUE(nodes.insert(index, other));
     nodes.erase(index, first);
@@ -161,47 +161,52 @@ TEST(AddressIndex, ErasedNodeCanBeInsertedAgainAsTheNewest)
     index.clear();
 }
 
-TEST(NameTable, EqualTextsShareOneCopyAndSurviveSweepsWhileReferenced)
+TEST(NameTable, EqualTextsShareOneNumberAndSurviveSweepsWhileReferenced)
 {
     NameTable names;
     std::string dynamic = "src/parser.c";
-    const char *a = names.acquire("src/parser.c");
-    const char *b = names.acquire(dynamic.c_str());  // same text, other pointer
-    ASSERT_NE(a, nullptr);
+    const std::uint32_t a = names.acquire("src/parser.c");
+    const std::uint32_t b = names.acquire(dynamic.c_str());  // same text, other pointer
+    ASSERT_NE(a, 0u);
     EXPECT_EQ(a, b);
-    EXPECT_STREQ(a, "src/parser.c");
-    EXPECT_EQ(NameTable::length(a), 12u);
+    EXPECT_STREQ(names.text(a), "src/parser.c");
+    EXPECT_EQ(names.length(a), 12u);
+    const char *kept = names.text(a);
 
     // One buffer passed with changing names must not be taken for the last.
     dynamic = "src/lexer.c!";
-    const char *c = names.acquire(dynamic.c_str());
-    EXPECT_STREQ(c, "src/lexer.c!");
+    const std::uint32_t c = names.acquire(dynamic.c_str());
+    EXPECT_STREQ(names.text(c), "src/lexer.c!");
     EXPECT_NE(c, a);
 
-    // Enough names falling out of use to force several sweeps; the held
-    // name must keep its text and identity throughout.
+    // Enough names falling out of use to force several sweeps, which give
+    // their numbers to new names; the held name must keep its text, copy
+    // and number throughout.
+    std::uint32_t highest = 0;
     for (int i = 0; i < 3000; ++i) {
         const std::string name = "gen/" + std::to_string(i) + ".c";
-        const char *e = names.acquire(name.c_str());
-        ASSERT_NE(e, nullptr);
-        ASSERT_STREQ(e, name.c_str());
+        const std::uint32_t e = names.acquire(name.c_str());
+        ASSERT_NE(e, 0u);
+        ASSERT_STREQ(names.text(e), name.c_str());
+        highest = std::max(highest, e);
         names.release(e);
     }
+    EXPECT_LT(highest, 1000u) << "numbers of swept names are not reused";
     EXPECT_EQ(names.acquire("src/parser.c"), a);
-    EXPECT_STREQ(a, "src/parser.c");
-    EXPECT_STREQ(names.acquire(""), "");
+    EXPECT_EQ(names.text(a), kept);
+    EXPECT_STREQ(names.text(names.acquire("")), "");
     names.clear();
 }
 
 TEST(NodePool, NumbersNameTheirRecordsAcrossSlabsAndFreedRecordsComeBack)
 {
     NodePool pool;
-    std::vector<AllocationRecord *> records;
+    std::vector<Record *> records;
     const std::size_t count = 2 * NodePool::kNodesPerSlab + 10;  // into a third slab
     std::uint32_t number = 0;
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t given = 0;
-        AllocationRecord *record = pool.acquire(given);
+        Record *record = pool.acquire(given);
         ASSERT_NE(record, nullptr);
         record->type = VXL_MALLOC;
         ASSERT_EQ(given, number = pool.next(number)) << i;  // handed out in order

@@ -17,24 +17,24 @@ class Records {
 public:
     ~Records() { pool.clear(); }
 
-    AllocationRecord *make(std::uint64_t index)
+    Record *make(std::uint64_t index)
     {
         std::uint32_t number;
-        AllocationRecord *record = pool.acquire(number);
+        Record *record = pool.acquire(number);
         record->type = VXL_MALLOC;
         record->index = index;
         return record;
     }
 
-    void drop(AllocationRecord *record) { pool.release(record, pool.numberOf(record)); }
+    void drop(Record *record) { pool.release(record, pool.numberOf(record)); }
 
     NodePool pool;
 };
 
-std::vector<std::uint64_t> indexesFrom(RecordWalk &walk, AllocationRecord *first)
+std::vector<std::uint64_t> indexesFrom(RecordWalk &walk, Record *first)
 {
     std::vector<std::uint64_t> seen;
-    for (AllocationRecord *r = first; r != nullptr; r = walk.next())
+    for (Record *r = first; r != nullptr; r = walk.next())
         seen.push_back(r->index);
     EXPECT_EQ(walk.next(), nullptr);  // and stays past the end
     return seen;
@@ -48,7 +48,7 @@ TEST(RecordWalk, VisitsEveryLiveRecordOnceInIndexOrderEitherWay)
         SCOPED_TRACE(count);
         Records records;
         std::mt19937_64 rng(7);
-        std::vector<AllocationRecord *> made;
+        std::vector<Record *> made;
         std::uint64_t index = 0;
         for (std::size_t i = 0; i < count; ++i)
             made.push_back(records.make(index += 1 + rng() % (std::uint64_t{1} << 24)));
@@ -60,7 +60,7 @@ TEST(RecordWalk, VisitsEveryLiveRecordOnceInIndexOrderEitherWay)
             made.push_back(records.make(index += 1 + rng() % 1000));
 
         std::vector<std::uint64_t> expected;
-        for (const AllocationRecord *r : made)
+        for (const Record *r : made)
             expected.push_back(r->index);
         std::sort(expected.begin(), expected.end());
         RecordWalk walk;
@@ -73,11 +73,11 @@ TEST(RecordWalk, VisitsEveryLiveRecordOnceInIndexOrderEitherWay)
 TEST(RecordWalk, SkipsRecordsReleasedDuringTheWalkAndGoesOnToThoseMadeSince)
 {
     Records records;
-    std::vector<AllocationRecord *> made;
+    std::vector<Record *> made;
     for (std::uint64_t i = 0; i < 40; ++i)
         made.push_back(records.make(i));
     RecordWalk walk;
-    AllocationRecord *first = walk.start(records.pool, 40);
+    Record *first = walk.start(records.pool, 40);
     ASSERT_EQ(first, made[0]);
     records.drop(made[1]);
     records.drop(made[0]);
@@ -89,7 +89,7 @@ TEST(RecordWalk, SkipsRecordsReleasedDuringTheWalkAndGoesOnToThoseMadeSince)
     for (std::uint64_t i = 2; i < 40; ++i)
         expected.push_back(i);
     std::vector<std::uint64_t> seen;
-    for (AllocationRecord *r = walk.next(); r != nullptr; r = walk.next())
+    for (Record *r = walk.next(); r != nullptr; r = walk.next())
         seen.push_back(r->index);
     EXPECT_EQ(seen, expected);  // not the new record: it came after the start
 
