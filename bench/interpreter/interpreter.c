@@ -13,7 +13,8 @@
  *   closures  making and calling small closures over small tables
  *   trees     binary trees of two-slot tables, one of them long-lived
  *
- * Built twice from this one file: plain, and tracked with
+ * Every block goes through realloc and free, as an interpreter's allocator
+ * hook makes them. Built twice from this one file: plain, and tracked with
  * -include VexalTrack.h. Usage: interpreter WORKLOAD. Prints a checksum,
  * which both builds must agree on.
  */
@@ -72,6 +73,26 @@ typedef struct Fun {
 
 enum { kShortString = 40, kStackSize = 4096 };
 
+/* Every block comes and goes through one function, as with an interpreter's
+ * allocator hook (Lua's, for one): realloc makes, grows and shrinks blocks,
+ * free ends them. */
+static void *reallocate(void *block, size_t size)
+{
+    if (size == 0) {
+        free(block);
+        return NULL;
+    }
+    return realloc(block, size);
+}
+static void *allocate(size_t size) { return reallocate(NULL, size); }
+static void release(void *block) { reallocate(block, 0); }
+static void *allocateZeroed(size_t count, size_t size)
+{
+    void *block = allocate(count * size);
+    memset(block, 0, count * size);
+    return block;
+}
+
 static Obj *allObjects;
 static Str **strings; /* short strings, interned */
 static size_t stringBuckets, stringCount;
@@ -88,7 +109,7 @@ static Value pop(void) { return stack[--top]; }
 
 static void *newObject(size_t size, Tag tag, int listed)
 {
-    Obj *o = malloc(size);
+    Obj *o = allocate(size);
     o->tag = (unsigned char)tag;
     o->marked = 0;
     o->next = NULL;
@@ -112,7 +133,7 @@ static unsigned hashText(const char *s, size_t len)
 
 static void resizeStrings(size_t buckets)
 {
-    Str **fresh = calloc(buckets, sizeof *fresh);
+    Str **fresh = allocateZeroed(buckets, sizeof *fresh);
     for (size_t i = 0; i < stringBuckets; ++i) {
         for (Str *s = strings[i], *next; s != NULL; s = next) {
             next = s->chain;
@@ -120,7 +141,7 @@ static void resizeStrings(size_t buckets)
             fresh[s->hash & (buckets - 1)] = s;
         }
     }
-    free(strings);
+    release(strings);
     strings = fresh;
     stringBuckets = buckets;
 }
@@ -156,12 +177,12 @@ static Str *concat(const Str *a, const Str *b)
 {
     char small[2 * kShortString + 2];
     const size_t len = a->len + b->len;
-    char *buf = len < sizeof small ? small : malloc(len + 1);
+    char *buf = len < sizeof small ? small : allocate(len + 1);
     memcpy(buf, a->text, a->len);
     memcpy(buf + a->len, b->text, b->len);
     Str *s = newString(buf, len);
     if (buf != small)
-        free(buf);
+        release(buf);
     return s;
 }
 
@@ -170,7 +191,7 @@ static Str *concat(const Str *a, const Str *b)
 static Tab *newTable(size_t asize)
 {
     Tab *t = newObject(sizeof(Tab), TAB, 1);
-    t->array = asize > 0 ? malloc(asize * sizeof(Value)) : NULL;
+    t->array = asize > 0 ? allocate(asize * sizeof(Value)) : NULL;
     t->asize = asize;
     t->acount = 0;
     t->hash = NULL;
@@ -194,12 +215,12 @@ static void setField(Tab *t, Value key, Value val)
 {
     if ((t->hcount + 1) * 4 > t->hsize * 3) {
         const size_t hsize = t->hsize == 0 ? 4 : t->hsize * 2;
-        Entry *fresh = calloc(hsize, sizeof(Entry));
+        Entry *fresh = allocateZeroed(hsize, sizeof(Entry));
         for (size_t i = 0; i < t->hsize; ++i) {
             if (t->hash[i].key.tag != NIL)
                 *slotOf(fresh, hsize, t->hash[i].key) = t->hash[i];
         }
-        free(t->hash);
+        release(t->hash);
         allocated += (hsize - t->hsize) * sizeof(Entry);
         t->hash = fresh;
         t->hsize = hsize;
@@ -222,7 +243,7 @@ static void append(Tab *t, Value v)
 {
     if (t->acount == t->asize) {
         const size_t asize = t->asize == 0 ? 4 : t->asize * 2;
-        t->array = realloc(t->array, asize * sizeof(Value));
+        t->array = reallocate(t->array, asize * sizeof(Value));
         allocated += (asize - t->asize) * sizeof(Value);
         t->asize = asize;
     }
@@ -256,10 +277,10 @@ static void mark(Value v)
 static void freeObject(Obj *o)
 {
     if (o->tag == TAB) {
-        free(((Tab *)o)->array);
-        free(((Tab *)o)->hash);
+        release(((Tab *)o)->array);
+        release(((Tab *)o)->hash);
     }
-    free(o);
+    release(o);
 }
 
 /* Called only where every value the program still needs is on the stack or
@@ -296,7 +317,7 @@ static void collectIfDue(void)
             } else {
                 *link = s->chain;
                 --stringCount;
-                free(s);
+                release(s);
             }
         }
     }
@@ -348,20 +369,20 @@ static long strings_(void)
         }
         /* Join with a buffer grown by realloc, as a string builder does. */
         size_t cap = 16, len = 0;
-        char *joined = malloc(cap);
+        char *joined = allocate(cap);
         for (size_t k = 0; k < parts->acount; ++k) {
             const Str *s = (const Str *)parts->array[k].as.o;
             while (len + s->len + 1 >= cap)
-                joined = realloc(joined, cap *= 2);
+                joined = reallocate(joined, cap *= 2);
             memcpy(joined + len, s->text, s->len);
             len += s->len;
             joined[len++] = ',';
         }
         Str *whole = newString(joined, len);
-        free(joined);
+        release(joined);
         char *copy = strdup(whole->text); /* a C-side copy, as library code keeps */
         sum += (long)whole->hash % 1000 + (long)strlen(copy);
-        free(copy);
+        release(copy);
         snprintf(buf, sizeof buf, "name%d", i % kRecords);
         sum += getField(globals, object(STR, cstring(buf))).tag;
         pop();
@@ -498,7 +519,7 @@ int main(int argc, char **argv)
     VexalInit(1, 0, NULL, -1);
 #endif
     stringBuckets = 1024;
-    strings = calloc(stringBuckets, sizeof *strings);
+    strings = allocateZeroed(stringBuckets, sizeof *strings);
     loadGlobals();
     long sum = -1;
     for (size_t i = 0; i < sizeof workloads / sizeof workloads[0]; ++i) {
@@ -515,7 +536,7 @@ int main(int argc, char **argv)
     top = 0;
     threshold = 0;
     collectIfDue();
-    free(strings);
+    release(strings);
 #if TRACKED
     VexalFinish();
 #endif
