@@ -50,8 +50,8 @@ template <typename Make>
 }
 
 // Makes a record; null when the bookkeeping has no memory for it.
-[[gnu::always_inline]] inline Record *addRecord(void *address, std::uint64_t size, int line,
-                                                          const char *file, int type)
+[[gnu::always_inline]] inline Record *addRecord(void *address, std::uint64_t size, int line, const char *file,
+                                                int type)
 {
     return numberedRecord([&](std::uint64_t index) {
         return records.add(address, size, line, file, type, currentThreadId(), index);

@@ -213,7 +213,7 @@ bool RecordStore::reserve(Reservation &held, std::uint64_t size, const char *fil
 }
 
 Record *RecordStore::fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
-                                    std::uint64_t index) noexcept
+                          std::uint64_t index) noexcept
 {
     Record *rec = held.record;
     describe(rec, address, line, type, threadId, index);

@@ -372,7 +372,7 @@ public:
     bool reserve(Reservation &held, std::uint64_t size, const char *file) noexcept;
     // The reserved record made the record of `address`; cannot fail.
     Record *fill(Reservation &held, void *address, int line, int type, std::uint32_t threadId,
-                           std::uint64_t index) noexcept;
+                 std::uint64_t index) noexcept;
     // Lets a reservation go, unused.
     void cancel(Reservation &held) noexcept;
     // Lets a reservation go and puts an unindexed record back in its place in
@@ -410,8 +410,8 @@ public:
 
 private:
     // The fields of a record but its size and file.
-    [[gnu::always_inline]] static void describe(Record *rec, void *address, int line, int type,
-                                                std::uint32_t threadId, std::uint64_t index) noexcept
+    [[gnu::always_inline]] static void describe(Record *rec, void *address, int line, int type, std::uint32_t threadId,
+                                                std::uint64_t index) noexcept
     {
         rec->address = address;
         rec->line = line;

@@ -42,7 +42,7 @@ Record *RecordWalk::extend(std::uint64_t indexLimit) noexcept
 }
 
 Record *RecordWalk::begin(const NodePool &pool, std::uint64_t floor, std::uint64_t limit,
-                                    bool newestFirst) noexcept
+                          bool newestFirst) noexcept
 {
     clear();
     if (pool.live() == 0)
