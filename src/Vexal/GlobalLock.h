@@ -4,10 +4,11 @@
 // monitor connection relies on (taken by the receiver, possibly released on
 // its behalf when the connection ends). Not recursive.
 //
-// Free, it is taken with one atomic operation and given back with one, and a
-// thread may take it again as soon as it gave it back: that keeps a few
-// threads calling tracked functions fast, and one of them running through
-// many calls in a row is what a shared processor is best at. A waiter that
+// Free, it is taken with one atomic operation and given back with one (with
+// none while the process has a single thread), and a thread may take it
+// again as soon as it gave it back: that keeps a few threads calling
+// tracked functions fast, and one of them running through many calls in a
+// row is what a shared processor is best at. A waiter that
 // has waited longer than kPatience asks for the next hand-over: the lock
 // then passes straight to it when it is given back, without becoming free,
 // so a thread that releases and re-takes it in a loop cannot starve it. Only
