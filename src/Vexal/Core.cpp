@@ -53,7 +53,7 @@ template <typename Make>
 [[gnu::always_inline]] inline Record *addRecord(void *address, std::uint64_t size, int line, const char *file,
                                                 int type)
 {
-    return numberedRecord([&](std::uint64_t index) {
+    return numberedRecord([&](std::uint64_t index) __attribute__((always_inline)) {
         return records.add(address, size, line, file, type, currentThreadId(), index);
     });
 }
@@ -163,7 +163,7 @@ bool reallocSmall(const AllocationRequest &rq, void *&result)
         } else {
             subtractSize(*rec);
             tracking.internalUse -= useOf(*rec);
-            countBlock(numberedRecord([&](std::uint64_t index) {
+            countBlock(numberedRecord([&](std::uint64_t index) __attribute__((always_inline)) {
                            records.renew(held, result, static_cast<std::uint32_t>(rq.size), rq.line, rq.type,
                                          currentThreadId(), index);
                            return rec;
@@ -288,7 +288,7 @@ void *allocate(AllocationRequest &rq)
         if (freedBySizeZero) {
             note = kNoteSizeZero;
         } else if (fresh.record != nullptr) {
-            countBlock(numberedRecord([&](std::uint64_t index) {
+            countBlock(numberedRecord([&](std::uint64_t index) __attribute__((always_inline)) {
                            return records.fill(fresh, result, rq.line, rq.type, currentThreadId(), index);
                        }),
                        size, rq.type, heap);
@@ -455,6 +455,11 @@ void *VexalCalloc(size_t count, size_t size, const char *file, int line)
 
 void *VexalRealloc(void *ptr, int /*ignored*/, size_t size, const char *file, int line)
 {
+    // A realloc of null makes a block as malloc does; allocators built on
+    // realloc (Lua's, for one) make every block so, and take this way.
+    if (ptr == nullptr && size != 0)
+        return recordNew(platform::allocRealloc(nullptr, size), VXL_REALLOC, size, file, line, nullptr,
+                         kNoteNotMonitored);
     AllocationRequest rq{.type = VXL_REALLOC, .line = line, .file = file, .size = size, .oldPtr = ptr};
     return allocate(rq);
 }
