@@ -205,6 +205,8 @@ VEXAL_API int64_t VexalFreeAll(void);
 /* Walks the records, oldest first. Mode 0 takes the library's lock and
  * returns the first record, 1 the next one, 2 releases the lock (returns
  * null); any other mode returns the current record. Null past the end.
+ * The record returned is the library's copy for the caller, valid until
+ * the next call.
  * Between modes 0 and 2 the caller must not call any other Vexal function;
  * on Windows, where the lock lets its holder in again, it may (a record it
  * frees meanwhile is skipped by the walk, and mode "other" then gives null). */
