@@ -6,8 +6,6 @@
 // never from the library's own wrappers.
 #pragma once
 
-#include "Vexal.h"
-
 #include <cstddef>
 #include <cstdint>
 

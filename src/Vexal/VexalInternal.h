@@ -83,8 +83,8 @@ void *recordAllocation(void *block, int type, std::uint64_t size, const char *fi
 void releaseIfRecorded(void *ptr, const char *file, int line);
 
 struct ReleaseRequest {
-    Record *record;  // the block's record, or null
-    int defaultType;    // kind assumed for a pointer without record
+    Record *record;   // the block's record, or null
+    int defaultType;  // kind assumed for a pointer without record
     int line;
     const char *file;
     void *ptr;
