@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The leak sites over time: every fetched sample's live bytes per site (and
-// the latest live blocks), and what is derived from them per site: the change since the mark,
-// the growth and the verdict (Verdict.h). Not locked: its owner guards it.
+// the latest live blocks), and what is derived from them per site: the
+// change since the mark, the growth and the verdict (Verdict.h). Not
+// locked: its owner guards it.
 #pragma once
 
 #include "Sites.h"
