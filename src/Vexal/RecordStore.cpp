@@ -88,7 +88,7 @@ std::size_t AddressIndex::slotOf(const Record *record) const noexcept
 
 bool AddressIndex::resize(std::size_t capacity) noexcept
 {
-    if (capacity / 4 * 3 < used_ + reserved_ + 1)
+    if (holdsAtMost(capacity) < used_ + reserved_ + 1)
         return false;  // a smaller table would not hold what it must
     const std::size_t bytes = platform::mappingFor(capacity * sizeof(Slot));
     auto *fresh = static_cast<Slot *>(platform::allocPages(bytes, bytes >= platform::kHugePage));
@@ -98,7 +98,7 @@ bool AddressIndex::resize(std::size_t capacity) noexcept
     const std::size_t oldCapacity = capacity_;
     slots_ = fresh;
     capacity_ = capacity;
-    growAt_ = capacity / 4 * 3 - reserved_;
+    growAt_ = holdsAtMost(capacity) - reserved_;
     shrinkBelow_ = capacity > kMinCapacity ? capacity / 8 : 0;
     if (oldCapacity != 0) {
         // Start right after an empty slot, so that every probe run is copied

@@ -114,7 +114,7 @@ TEST(AddressIndex, GrowingATableOfManyPagesKeepsEveryEntry)
     Nodes nodes;
     AddressIndex index(nodes.pool);
     std::vector<Record *> records;
-    constexpr std::size_t kCount = 800000;  // grows from a table of 4 MiB, then of 8 MiB
+    constexpr std::size_t kCount = 950000;  // grows from a table of 4 MiB, then of 8 MiB
     for (std::size_t i = 0; i < kCount; ++i) {
         records.push_back(nodes.make(0x7f0000001000 + i * 48));
         ASSERT_TRUE(nodes.insert(index, records.back()));
